@@ -1,0 +1,50 @@
+// vantrel-cli: the program's post-processing (and later acquisition) from a terminal.
+
+#include "cli/process_command.hpp"
+#include "common/error.hpp"
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+namespace {
+
+void print_error(const std::string& message)
+{
+    std::cerr << message;
+    if (message.empty() || message.back() != '\n')
+        std::cerr << '\n';
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"Vantrel: processing of absorption and attenuation (ac) meter data"};
+    app.name("vantrel-cli");
+    app.set_version_flag("--version", std::string("vantrel-cli ") + VANTREL_VERSION);
+    app.require_subcommand(1);
+
+    vantrel::cli::process_options process;
+    vantrel::cli::add_process_command(app, process);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e);
+        // Help and version end well; every other parse problem is a usage error.
+        return code == 0 ? 0 : 2;
+    }
+
+    try {
+        if (app.got_subcommand("process"))
+            vantrel::cli::run_process(process);
+    } catch (const vantrel::error& e) {
+        print_error(e.what());
+        return 1;
+    } catch (const std::exception& e) {
+        print_error(std::string("Unexpected failure: ") + e.what());
+        return 1;
+    }
+    return 0;
+}

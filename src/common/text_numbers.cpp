@@ -1,0 +1,188 @@
+#include "common/text_numbers.hpp"
+
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace vantrel::text {
+
+bool is_blank(char ch)
+{
+    return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n' || ch == '\v' || ch == '\f';
+}
+
+void split_fields(std::string_view line, std::vector<std::string_view>& fields)
+{
+    fields.clear();
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    while (p != end) {
+        while (p != end && (*p == ' ' || *p == '\t' || *p == '\r'))
+            ++p;
+        const char* start = p;
+        while (p != end && *p != ' ' && *p != '\t' && *p != '\r')
+            ++p;
+        if (p != start)
+            fields.emplace_back(start, static_cast<std::size_t>(p - start));
+    }
+}
+
+std::vector<std::string_view> split_fields(std::string_view line)
+{
+    std::vector<std::string_view> fields;
+    split_fields(line, fields);
+    return fields;
+}
+
+namespace {
+
+void skip_blanks(std::string_view& text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && is_blank(text[i]))
+        ++i;
+    text.remove_prefix(i);
+}
+
+bool hex_prefix(std::string_view s)
+{
+    return s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
+}
+
+} // namespace
+
+std::optional<double> scan_double(std::string_view& text)
+{
+    std::string_view s = text;
+    skip_blanks(s);
+    bool negative = false;
+    if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
+        negative = s.front() == '-';
+        s.remove_prefix(1);
+    }
+    // from_chars refuses a sign of its own after ours, as strtod does.
+    if (!s.empty() && (s.front() == '+' || s.front() == '-'))
+        return std::nullopt;
+    double value = 0.0;
+    const char* first = s.data();
+    const char* last = s.data() + s.size();
+    std::from_chars_result result{};
+    if (hex_prefix(s)) {
+        result = std::from_chars(first + 2, last, value, std::chars_format::hex);
+        if (result.ec == std::errc::invalid_argument) {
+            // "0x" without hex digits: strtod reads the 0 alone.
+            value = 0.0;
+            result = {first + 1, std::errc{}};
+        }
+    } else {
+        result = std::from_chars(first, last, value, std::chars_format::general);
+    }
+    if (result.ec == std::errc::invalid_argument)
+        return std::nullopt;
+    if (result.ec == std::errc::result_out_of_range) {
+        // strtod gives HUGE_VAL on overflow and a value near 0 on underflow;
+        // a negative exponent tells the two apart.
+        const std::string_view consumed(first, static_cast<std::size_t>(result.ptr - first));
+        const bool underflow = consumed.find("e-") != std::string_view::npos ||
+                               consumed.find("E-") != std::string_view::npos ||
+                               consumed.find("p-") != std::string_view::npos ||
+                               consumed.find("P-") != std::string_view::npos;
+        value = underflow ? 0.0 : std::numeric_limits<double>::infinity();
+    }
+    text.remove_prefix(static_cast<std::size_t>(result.ptr - text.data()));
+    return negative ? -value : value;
+}
+
+namespace {
+
+std::optional<long long> scan_in_base(std::string_view& text, int base, bool auto_base)
+{
+    std::string_view s = text;
+    skip_blanks(s);
+    bool negative = false;
+    if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
+        negative = s.front() == '-';
+        s.remove_prefix(1);
+    }
+    if (auto_base) {
+        if (hex_prefix(s) && std::isxdigit(static_cast<unsigned char>(s[2]))) {
+            base = 16;
+            s.remove_prefix(2);
+        } else if (!s.empty() && s.front() == '0') {
+            base = 8;
+        }
+    }
+    unsigned long long value = 0;
+    const auto result = std::from_chars(s.data(), s.data() + s.size(), value, base);
+    if (result.ec == std::errc::invalid_argument)
+        return std::nullopt;
+    if (result.ec == std::errc::result_out_of_range)
+        value = std::numeric_limits<unsigned long long>::max();
+    text.remove_prefix(static_cast<std::size_t>(result.ptr - text.data()));
+    // Wrap like the C library's conversion into a long of this width.
+    const auto bits = negative ? (~value + 1) : value;
+    return static_cast<long long>(bits);
+}
+
+} // namespace
+
+std::optional<long long> scan_decimal(std::string_view& text)
+{
+    return scan_in_base(text, 10, false);
+}
+
+std::optional<long long> scan_integer(std::string_view& text)
+{
+    return scan_in_base(text, 10, true);
+}
+
+double leading_double(std::string_view field)
+{
+    return scan_double(field).value_or(0.0);
+}
+
+void append_general(std::string& out, double v, int precision)
+{
+    if (std::isnan(v)) {
+        out += "nan";
+        return;
+    }
+    std::array<char, 64> buf{};
+    const auto result =
+        std::to_chars(buf.data(), buf.data() + buf.size(), v, std::chars_format::general, precision);
+    out.append(buf.data(), result.ptr);
+}
+
+std::string general(double v, int precision)
+{
+    std::string out;
+    append_general(out, v, precision);
+    return out;
+}
+
+std::string fixed(double v, int decimals)
+{
+    if (std::isnan(v))
+        return "nan";
+    std::array<char, 400> buf{};
+    const auto result =
+        std::to_chars(buf.data(), buf.data() + buf.size(), v, std::chars_format::fixed, decimals);
+    return std::string(buf.data(), result.ptr);
+}
+
+bool starts_with_nocase(std::string_view text, std::string_view prefix)
+{
+    if (text.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        const auto a = static_cast<unsigned char>(text[i]);
+        const auto b = static_cast<unsigned char>(prefix[i]);
+        if (std::tolower(a) != std::tolower(b))
+            return false;
+    }
+    return true;
+}
+
+} // namespace vantrel::text
