@@ -1,5 +1,6 @@
 #include "common/text_numbers.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <charconv>
@@ -51,6 +52,55 @@ bool hex_prefix(std::string_view s)
     return s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
 }
 
+// The power of ten (or of two, for hexadecimal) just above the magnitude
+// of a number's text: positive for large numbers, zero or less for tiny ones.
+long long decimal_order(std::string_view number)
+{
+    const bool hex = hex_prefix(number);
+    if (hex)
+        number.remove_prefix(2);
+    const char exp_mark = hex ? 'p' : 'e';
+    std::size_t i = 0;
+    long long order = 0;
+    bool seen_digit = false;
+    bool after_point = false;
+    const long long digit_weight = hex ? 4 : 1;
+    for (; i < number.size(); ++i) {
+        const char ch = number[i];
+        if (std::tolower(static_cast<unsigned char>(ch)) == exp_mark)
+            break;
+        if (ch == '.') {
+            after_point = true;
+            continue;
+        }
+        const bool zero = ch == '0';
+        if (!seen_digit && zero) {
+            if (after_point)
+                order -= digit_weight;
+            continue;
+        }
+        seen_digit = true;
+        if (!after_point)
+            order += digit_weight;
+    }
+    if (i < number.size()) {
+        std::string_view exponent = number.substr(i + 1);
+        bool negative = false;
+        if (!exponent.empty() && (exponent.front() == '+' || exponent.front() == '-')) {
+            negative = exponent.front() == '-';
+            exponent.remove_prefix(1);
+        }
+        long long e = 0;
+        for (const char ch : exponent) {
+            if (ch < '0' || ch > '9')
+                break;
+            e = std::min<long long>(e * 10 + (ch - '0'), 1'000'000'000);
+        }
+        order += negative ? -e : e;
+    }
+    return order;
+}
+
 } // namespace
 
 std::optional<double> scan_double(std::string_view& text)
@@ -82,14 +132,9 @@ std::optional<double> scan_double(std::string_view& text)
     if (result.ec == std::errc::invalid_argument)
         return std::nullopt;
     if (result.ec == std::errc::result_out_of_range) {
-        // strtod gives HUGE_VAL on overflow and a value near 0 on underflow;
-        // a negative exponent tells the two apart.
+        // strtod gives HUGE_VAL on overflow and a value near 0 on underflow.
         const std::string_view consumed(first, static_cast<std::size_t>(result.ptr - first));
-        const bool underflow = consumed.find("e-") != std::string_view::npos ||
-                               consumed.find("E-") != std::string_view::npos ||
-                               consumed.find("p-") != std::string_view::npos ||
-                               consumed.find("P-") != std::string_view::npos;
-        value = underflow ? 0.0 : std::numeric_limits<double>::infinity();
+        value = decimal_order(consumed) <= 0 ? 0.0 : std::numeric_limits<double>::infinity();
     }
     text.remove_prefix(static_cast<std::size_t>(result.ptr - text.data()));
     return negative ? -value : value;
@@ -166,10 +211,12 @@ std::string fixed(double v, int decimals)
 {
     if (std::isnan(v))
         return "nan";
-    std::array<char, 400> buf{};
+    // The largest double has 309 integral digits.
+    std::string buf(static_cast<std::size_t>(320 + std::max(decimals, 0)), '\0');
     const auto result =
         std::to_chars(buf.data(), buf.data() + buf.size(), v, std::chars_format::fixed, decimals);
-    return std::string(buf.data(), result.ptr);
+    buf.resize(result.ec == std::errc{} ? static_cast<std::size_t>(result.ptr - buf.data()) : 0);
+    return buf;
 }
 
 bool starts_with_nocase(std::string_view text, std::string_view prefix)

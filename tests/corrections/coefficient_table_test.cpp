@@ -189,16 +189,22 @@ TEST(nine_wavelength_coefficients, an_unlisted_filter_uses_the_band_model_at_its
 TEST(nine_wavelength_coefficients, salinity_coefficients_stay_the_table_rows)
 {
     IXO_Data ds;
-    set_filters(ds, {630.9, 850.0});
+    // 630.9 shares its band-model temperature coefficient with 630.0 but
+    // keeps the salinity of its own row.
+    set_filters(ds, {630.0, 630.9, 850.0});
     ds.prepare_coefficients();
-    const tsc_data& row_630 = ds.coef_table[row_index(630.0)];
-    EXPECT_EQ(ds.a_coefs[0].psi_s_a, row_630.psi_s_a);
-    EXPECT_EQ(ds.c_coefs[0].psi_s_c, row_630.psi_s_c);
+    for (std::size_t i = 0; i < 2; ++i) {
+        const tsc_data& row = ds.coef_table[row_index(ds.a_wavelengths[i])];
+        EXPECT_EQ(ds.a_coefs[i].psi_s_a, row.psi_s_a) << ds.a_wavelengths[i];
+        EXPECT_EQ(ds.c_coefs[i].psi_s_c, row.psi_s_c) << ds.a_wavelengths[i];
+    }
+    EXPECT_NE(ds.a_coefs[0].psi_s_a, ds.a_coefs[1].psi_s_a);
+    EXPECT_EQ(ds.a_coefs[0].psi_t_a, ds.a_coefs[1].psi_t_a);
     // 850 nm lies beyond the table: salinity from its last row, temperature from the filter list.
-    EXPECT_DOUBLE_EQ(ds.a_coefs[1].psi_s_a, 0.000772901);
-    EXPECT_DOUBLE_EQ(ds.c_coefs[1].psi_s_c, 0.000818);
-    EXPECT_EQ(ds.a_coefs[1].psi_t_a, -0.0065);
-    EXPECT_EQ(ds.c_coefs[1].psi_t_c, -0.0065);
+    EXPECT_DOUBLE_EQ(ds.a_coefs[2].psi_s_a, 0.000772901);
+    EXPECT_DOUBLE_EQ(ds.c_coefs[2].psi_s_c, 0.000818);
+    EXPECT_EQ(ds.a_coefs[2].psi_t_a, -0.0065);
+    EXPECT_EQ(ds.c_coefs[2].psi_t_c, -0.0065);
 }
 
 TEST(nine_wavelength_coefficients, only_the_first_nine_channels_are_overridden)
