@@ -70,7 +70,13 @@ TEST(text_numbers, scan_double_agrees_with_strtod)
         "-0x1.8p1", "0X1Fq",    "1e400",   "-1e400",       "1e-400",    "4.9e-324", "1e-320",    "e5",
         "-",       "+ 1",       "\t\n 42", "1,5",          "0.1e-1.2",  "12 13",
     };
-    for (const char* c : cases) {
+    // Out of range without an exponent: hundreds of digits either side of the point.
+    static const std::string tiny = "0." + std::string(400, '0') + "1";
+    static const std::string huge = "9" + std::string(400, '0') + ".5";
+    std::vector<const char*> all(std::begin(cases), std::end(cases));
+    all.push_back(tiny.c_str());
+    all.push_back(huge.c_str());
+    for (const char* c : all) {
         SCOPED_TRACE(std::string("\"") + c + '"');
         char* end = nullptr;
         const double want = std::strtod(c, &end);
