@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the example data files under examples/: a hyperspectral (IXO) cast
 and a nine-wavelength (EQA) profile in the meter's text format, with
-plausible coastal-water spectra. Run once; the files are committed."""
+plausible coastal-water spectra, and a CTD file for the cast. Run once; the files are committed."""
 import math
 import os
 import random
@@ -105,7 +105,23 @@ def write_eqa(path):
         f.write("\n".join(lines) + "\n")
 
 
+def write_ctd(path):
+    """CTD rows on the meter's clock (ms) every 400 ms across the Ixo cast."""
+    random.seed(5)
+    lines = ["# Synthetic CTD cast to go with ixo_cast.dat", "time_ms\tpres_dbar\ttemp_C\tcond_S/m\tsal_psu",
+             "ms\tdbar\tdegC\tS/m\tpsu"]
+    for k in range(45):
+        t = 1000 + 400 * k
+        depth = max(0.0, 0.5 + (t - 1250) / 250 * 0.4)
+        temp = 18.2 - 0.12 * depth + random.gauss(0, 0.01)
+        sal = 32.1 + 0.05 * depth + random.gauss(0, 0.005)
+        lines.append("%d\t%.3f\t%.4f\t%.4f\t%.4f" % (t, depth * 1.01, temp, 4.2 + 0.01 * temp, sal))
+    with open(path, "w", newline="\n") as f:
+        f.write("\n".join(lines) + "\n")
+
+
 if __name__ == "__main__":
     os.makedirs(OUT, exist_ok=True)
     write_ixo(os.path.join(OUT, "ixo_cast.dat"))
     write_eqa(os.path.join(OUT, "eqa_profile.dat"))
+    write_ctd(os.path.join(OUT, "ixo_cast.ctd"))

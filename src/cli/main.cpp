@@ -27,6 +27,8 @@ int main(int argc, char** argv)
 
     vantrel::cli::process_options process;
     vantrel::cli::add_process_command(app, process);
+    vantrel::cli::water_cal_options water_cal;
+    vantrel::cli::add_water_cal_command(app, water_cal);
 
     try {
         app.parse(argc, argv);
@@ -39,6 +41,11 @@ int main(int argc, char** argv)
     try {
         if (app.got_subcommand("process"))
             vantrel::cli::run_process(process);
+        else if (app.got_subcommand("water-cal"))
+            vantrel::cli::run_water_cal(water_cal);
+    } catch (const vantrel::cli::usage_error& e) {
+        print_error(e.what());
+        return 2;
     } catch (const vantrel::error& e) {
         print_error(e.what());
         return 1;

@@ -1,5 +1,6 @@
 #include "cli/process_command.hpp"
 
+#include "app/ctd_column_choice.hpp"
 #include "common/error.hpp"
 #include "common/text_numbers.hpp"
 #include "dataset/ixo_data.hpp"
@@ -8,9 +9,6 @@
 
 namespace vantrel::cli {
 
-namespace {
-
-// A number as the option's whole value; anything else is a usage error.
 std::string check_number(const std::string& value)
 {
     std::string_view rest = value;
@@ -20,20 +18,55 @@ std::string check_number(const std::string& value)
     return {};
 }
 
-std::string check_temperature(const std::string& value)
+namespace {
+
+CLI::Validator source_check(std::vector<std::string> words)
 {
-    if (value == "onboard")
-        return {};
-    const std::string problem = check_number(value);
-    return problem.empty() ? problem : "expected a temperature or onboard, got " + value;
+    return CLI::Validator(
+        [words](std::string& value) {
+            for (const auto& w : words)
+                if (value == w)
+                    return std::string();
+            return check_number(value).empty() ? std::string() : "expected a number or one of the sources, got " + value;
+        },
+        "NUMBER");
 }
 
-double number_of(const std::string& value)
+std::string check_columns(const std::string& value)
 {
-    return text::leading_double(value);
+    const auto parts = CLI::detail::split(value, ',');
+    if (parts.size() != 4)
+        return "expected four column numbers TIME,PRES,TEMP,SALN, got " + value;
+    for (const auto& p : parts) {
+        std::string_view rest = p;
+        const auto n = text::scan_decimal(rest);
+        if (!n || !rest.empty() || *n < 1)
+            return "column numbers count from 1, got " + value;
+    }
+    return {};
+}
+
+// Reads the CTD file with the chosen columns and merges it, as "Load CTD Data" does.
+void merge_ctd_file(IXO_Data& ds, const std::string& path, const std::string& columns)
+{
+    const auto parts = CLI::detail::split(columns, ',');
+    ctd_column_choice choice;
+    choice.load_preview(path);
+    ctd_columns chosen;
+    const std::string problem = choice.accept(parts[0], parts[1], parts[2], parts[3], chosen);
+    if (!problem.empty())
+        throw error(problem);
+    ds.ctd_file_data.read_file(path, chosen.time, chosen.temp, chosen.saln, chosen.pres);
+    ds.merge_ctd();
 }
 
 } // namespace
+
+void load_water(IXO_Data& ds, const std::string& path)
+{
+    ds.load_file(path, true);
+    ds.apply_water = true;
+}
 
 void add_process_command(CLI::App& app, process_options& o)
 {
@@ -41,38 +74,56 @@ void add_process_command(CLI::App& app, process_options& o)
     cmd->add_option("INPUT", o.input, "Data file to process (meter format or processed)")->required();
     cmd->add_option("-o,--output", o.output, "Processed data file to write")->required();
     cmd->add_option("--temperature", o.temperature,
-                    "Constant water temperature in degrees C, or 'onboard' for the meter's own sensor")
-        ->check(check_temperature)
+                    "Constant water temperature in degrees C, 'ctd' for the merged CTD data or 'onboard' for "
+                    "the meter's own sensor")
+        ->check(source_check({"ctd", "onboard"}))
         ->capture_default_str();
-    cmd->add_option("--salinity", o.salinity, "Constant salinity in psu")
-        ->check(check_number)
+    cmd->add_option("--salinity", o.salinity, "Constant salinity in psu, or 'ctd' for the merged CTD data")
+        ->check(source_check({"ctd"}))
         ->capture_default_str();
     cmd->add_flag("--temperature-correction", o.temperature_correction, "Apply the temperature correction");
     cmd->add_flag("--salinity-correction", o.salinity_correction, "Apply the salinity correction");
     cmd->add_option("--scattering", o.scattering, "Apply a scattering correction")
         ->check(CLI::IsMember({"baseline", "proportional", "fixed"}));
-    cmd->add_option("--reference-wavelength", o.reference_wavelength,
-                    "Scattering reference wavelength in nm")
+    cmd->add_option("--reference-wavelength", o.reference_wavelength, "Scattering reference wavelength in nm")
         ->capture_default_str();
+    cmd->add_option("--ctd", o.ctd, "CTD file to merge into the data by time");
+    cmd->add_option("--ctd-columns", o.ctd_columns, "Columns of the CTD file: TIME,PRES,TEMP,SALN")
+        ->check(CLI::Validator(check_columns, "TIME,PRES,TEMP,SALN"))
+        ->capture_default_str();
+    cmd->add_option("--water", o.water, "Water blank to subtract (.wcf or a meter-format data file)");
 }
 
 void run_process(const process_options& o)
 {
     IXO_Data ds;
     ds.load_file(o.input, false);
+    if (o.ctd)
+        merge_ctd_file(ds, *o.ctd, o.ctd_columns);
+    if (o.water)
+        load_water(ds, *o.water);
 
+    ds.const_temp = 21.0;
+    ds.const_saln = 17.0;
     if (o.temperature == "onboard") {
         ds.temp_source = 3;
-        ds.const_temp = 21.0;
+    } else if (o.temperature == "ctd") {
+        ds.temp_source = 2;
     } else {
         ds.temp_source = 1;
-        ds.const_temp = number_of(o.temperature);
+        ds.const_temp = text::leading_double(o.temperature);
     }
-    ds.saln_source = 1;
-    ds.const_saln = number_of(o.salinity);
+    if (o.salinity == "ctd") {
+        ds.saln_source = 2;
+    } else {
+        ds.saln_source = 1;
+        ds.const_saln = text::leading_double(o.salinity);
+    }
+    // Checked before the file is created, so that no header-only file is left behind.
+    if ((ds.temp_source == 2 || ds.saln_source == 2) && !ds.ctd_merged)
+        throw error("CTD data not merged");
     ds.apply_temp = o.temperature_correction;
     ds.apply_saln = o.salinity_correction;
-    ds.apply_water = false;
 
     static const std::map<std::string, std::int32_t> methods = {
         {"baseline", 1}, {"proportional", 2}, {"fixed", 3}};

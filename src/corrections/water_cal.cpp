@@ -1,9 +1,15 @@
-// Water calibration files (.wcf): reading a blank into the data set.
+// Water calibration files (.wcf): making, writing and reading a blank.
+
+#include "corrections/water_cal.hpp"
 
 #include "common/error.hpp"
 #include "common/line_reader.hpp"
+#include "common/local_time.hpp"
 #include "common/text_numbers.hpp"
 #include "dataset/ixo_data.hpp"
+
+#include <algorithm>
+#include <sstream>
 
 namespace vantrel {
 
@@ -59,6 +65,71 @@ void IXO_Data::read_water_cal(line_reader& in)
     water_records.push_back(blank);
     water_mean = std::move(blank);
     water_loaded = true;
+}
+
+ixo_data make_water_cal(IXO_Data& ds, std::vector<std::int32_t>& indices, double box_temperature)
+{
+    std::sort(indices.begin(), indices.end());
+    indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
+    if (indices.empty())
+        throw error("No records selected for the water calibration.");
+
+    // Only the water term may apply to a blank.
+    ds.apply_temp = false;
+    ds.apply_saln = false;
+    ds.apply_scat = false;
+    ds.temp_source = 1;
+    ds.const_temp = box_temperature;
+
+    ixo_data mean;
+    const std::size_t n = ds.a_wavelengths.size();
+    mean.a.assign(n, 0.0);
+    mean.c.assign(n, 0.0);
+    for (const std::int32_t index : indices) {
+        const ixo_data rec = ds.correct_one_line(index);
+        for (std::size_t i = 0; i < n && i < rec.a.size() && i < rec.c.size(); ++i) {
+            mean.a[i] += rec.a[i];
+            mean.c[i] += rec.c[i];
+        }
+    }
+    const auto count = static_cast<double>(indices.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        mean.a[i] /= count;
+        mean.c[i] /= count;
+    }
+    return mean;
+}
+
+void IXO_Data::save_water_cal(const std::string& path, const std::vector<std::int32_t>& indices,
+                              double temperature, std::time_t created) const
+{
+    // Lines end in CR LF; the data line has no line end at all.
+    std::ostringstream out;
+    const auto g = [](double v) { return text::general(v, 6); };
+    out << "File created by Vantrel version 2.0\r\n"
+        << "Water Calibration File: 1.0\r\n"
+        << "This file was created on " << creation_time_text(created) << "\r\n"
+        << "Serial Number: " << serial_number << "\r\n"
+        << "Water Calibration Temperature: " << g(temperature) << "\r\n"
+        << "Number of wavelengths: " << a_wavelengths.size() << "\r\n"
+        << "0\t";
+    for (const double wl : c_wavelengths)
+        out << 'c' << g(wl) << '\t';
+    for (const double wl : a_wavelengths)
+        out << 'a' << g(wl) << '\t';
+    out << "\r\n";
+    write_records(out, indices, true, true, false, false);
+
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (!file)
+        throw error("Unable to open file for saving.  Is this file opened in another program?");
+    const std::string text = out.str();
+    file.write(text.data(), static_cast<std::streamsize>(text.size()));
+    file.close();
+    if (!file)
+        throw error("Unable to write to " + path + ".");
+    if (log->enabled())
+        log->line("Finished writing output to " + path);
 }
 
 } // namespace vantrel

@@ -4,6 +4,7 @@
 #include "corrections/coefficient_table.hpp"
 
 #include <cstdint>
+#include <ctime>
 #include <deque>
 #include <fstream>
 #include <iosfwd>
@@ -37,6 +38,10 @@ struct CTD_Data {
 
     std::deque<ctd_struct> rows;
     std::string file_name;
+
+    // Reads a CTD text file with the given 1-based columns (ctd_data.cpp).
+    void read_file(const std::string& path, std::int32_t time_column, std::int32_t temp_column,
+                   std::int32_t saln_column, std::int32_t pres_column);
 };
 
 inline constexpr std::int32_t no_scat_ref = 999999;
@@ -64,6 +69,9 @@ public:
     // --- files (loader: data_loader.cpp) ---
     void load_file(const std::string& path, bool as_water);
 
+    // Matches every record to the CTD row nearest in time (ctd_data.cpp).
+    void merge_ctd();
+
     // --- coefficients and scattering reference ---
     void prepare_coefficients();
     double set_scat_ref(double wl);
@@ -85,6 +93,10 @@ public:
     void write_meter_header(std::ostream& out) const;
     void write_records(std::ostream& out, const std::vector<std::int32_t>& indices, bool corrected,
                        bool averaged, bool aux, bool meter_layout) const;
+    // Writes a water calibration file of the mean of the records (water_cal.cpp);
+    // `created` is the time written on line 3.
+    void save_water_cal(const std::string& path, const std::vector<std::int32_t>& indices, double temperature,
+                        std::time_t created = std::time(nullptr)) const;
 
     void set_log(std::unique_ptr<diagnostic_sink> sink);
 

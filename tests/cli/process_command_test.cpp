@@ -90,3 +90,76 @@ TEST_F(process_command_test, usage_errors_exit_2_and_failures_exit_1)
     EXPECT_EQ(run("--help").exit_code, 0);
     EXPECT_EQ(run("process --help").exit_code, 0);
 }
+
+TEST_F(process_command_test, ctd_data_are_merged_and_used_per_record)
+{
+    write_text(path("cast.ctd"), "time pres temp cond sal\n900 1.5 10.5 0 30.25\n1400 2.5 11.5 0 31.25\n"
+                                 "1800 3.5 12.5 0 32.25\n");
+    const run_result r = run("process " + fixture("ixo_small.dat") + " -o " + path("out.dat") + " --ctd " +
+                             path("cast.ctd") +
+                             " --temperature ctd --salinity ctd --temperature-correction --salinity-correction");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+
+    IXO_Data ds;
+    ds.load_file(fixture("ixo_small.dat"), false);
+    ds.ctd_file_data.read_file(path("cast.ctd"), 1, 3, 5, 2);
+    ds.merge_ctd();
+    ds.temp_source = ds.saln_source = 2;
+    ds.const_temp = 21;
+    ds.const_saln = 17;
+    ds.apply_temp = ds.apply_saln = true;
+    ds.set_scat_ref(715);
+    ds.save_processed(path("lib.dat"), true);
+    EXPECT_EQ(read_text(path("out.dat")), read_text(path("lib.dat")));
+
+    const auto lines = read_lines(path("out.dat"));
+    EXPECT_EQ(lines[4], "CTD file: " + path("cast.ctd"));
+    // Records at 1000, 1250, 1500 and 1750 ms take the rows at 900, 1400, 1400 and 1800.
+    const char* const tails[] = {"10.5\t30.25\t1.5\t", "11.5\t31.25\t2.5\t", "11.5\t31.25\t2.5\t",
+                                 "12.5\t32.25\t3.5\t"};
+    for (std::size_t i = 0; i < 4; ++i) {
+        const std::string& line = lines[21 + i];
+        const std::string tail = tails[i];
+        EXPECT_EQ(line.substr(line.size() - tail.size()), tail) << line;
+    }
+
+    const run_result bad_columns = run("process " + fixture("ixo_small.dat") + " -o " + path("x.dat") + " --ctd " +
+                                       path("cast.ctd") + " --ctd-columns 1,2,3,9");
+    EXPECT_EQ(bad_columns.exit_code, 1);
+    EXPECT_EQ(bad_columns.err, "The Salinity column has an invalid value.\n");
+
+    const run_result unmerged = run("process " + fixture("ixo_small.dat") + " -o " + path("x.dat") +
+                                    " --salinity ctd");
+    EXPECT_EQ(unmerged.exit_code, 1);
+    EXPECT_EQ(unmerged.err, "CTD data not merged\n");
+    EXPECT_FALSE(std::filesystem::exists(path("x.dat")));
+    EXPECT_EQ(run("process " + fixture("ixo_small.dat") + " -o " + path("x.dat") + " --ctd-columns 1,2,3").exit_code,
+              2);
+}
+
+TEST_F(process_command_test, water_cal_writes_a_blank_that_process_subtracts)
+{
+    const std::string in = fixture("eqa_small.dat");
+    const run_result made =
+        run("water-cal " + in + " --records 0-1,2 --temperature 18.5 -o " + path("blank.wcf"));
+    ASSERT_EQ(made.exit_code, 0) << made.err;
+
+    IXO_Data ds;
+    ds.load_file(in, false);
+    ds.load_file(path("blank.wcf"), true);
+    EXPECT_EQ(ds.water_cal_temp, 18.5);
+    for (std::size_t i = 0; i < 9; ++i)
+        EXPECT_NEAR(ds.water_mean.a[i], ds.a_wavelengths[i] / 1000 + 1, 1e-12) << i;
+
+    const run_result used = run("process " + in + " -o " + path("out.dat") + " --water " + path("blank.wcf"));
+    ASSERT_EQ(used.exit_code, 0) << used.err;
+    const auto lines = read_lines(path("out.dat"));
+    EXPECT_EQ(lines[5], "Water file: " + path("blank.wcf"));
+    EXPECT_EQ(lines[14], "Water file subtraction applied.");
+
+    for (const std::string& records : {std::string("0-3"), std::string("2-1"), std::string("x")})
+        EXPECT_EQ(run("water-cal " + in + " --records " + records + " --temperature 18 -o " + path("w.wcf")).exit_code,
+                  2)
+            << records;
+    EXPECT_EQ(run("water-cal " + in + " --records 0 -o " + path("w.wcf")).exit_code, 2);
+}
