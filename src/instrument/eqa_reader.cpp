@@ -1,0 +1,1 @@
+#include "instrument/eqa_reader.hpp"

@@ -1,0 +1,1 @@
+#include "instrument/ixo_reader.hpp"

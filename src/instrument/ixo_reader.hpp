@@ -1,0 +1,31 @@
+#pragma once
+
+#include "instrument/parent_reader.hpp"
+
+namespace vantrel {
+
+// The reader of the hyperspectral Ixo meter: records framed by FF 00 FF 00,
+// each decoded when the next record's sync pattern arrives.
+class ixo_reader : public parent_reader {
+public:
+    ixo_reader();
+
+    void open_device_file(const std::string& path) override;
+    void save_raw(const std::string& path) override;
+    void set_port(std::int32_t port_number) override;
+    void start() override;
+    void poll() override;
+    void stop() override;
+    void feed(const std::uint8_t* bytes, std::size_t count) override;
+
+    std::size_t record_start = 0;
+    std::size_t record_end = 0;
+
+private:
+    // Decoder internals (ixo_reader.cpp).
+    void decode_record(std::size_t start, std::size_t end);
+    void convert(packet& p, std::size_t start);
+    int sync_state_ = 0; // kept across feed calls, so a pattern split between reads is found
+};
+
+} // namespace vantrel
