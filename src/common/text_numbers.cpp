@@ -188,12 +188,110 @@ double leading_double(std::string_view field)
     return scan_double(field).value_or(0.0);
 }
 
+namespace {
+
+// Writes the significant digits `digits` (no leading zero) with decimal
+// exponent `exp10` of the first digit in printf's %g layout: trailing zeros
+// dropped, the exponent form below 1e-4 and from 10^precision on.
+void append_g_layout(std::string& out, std::string_view digits, int exp10, int precision)
+{
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.remove_suffix(1);
+    const auto n = static_cast<int>(digits.size());
+    if (exp10 < -4 || exp10 >= precision) {
+        out += digits.front();
+        if (n > 1) {
+            out += '.';
+            out.append(digits.substr(1));
+        }
+        out += 'e';
+        out += exp10 < 0 ? '-' : '+';
+        const int e = exp10 < 0 ? -exp10 : exp10;
+        if (e < 10)
+            out += '0';
+        out += std::to_string(e);
+    } else if (exp10 < 0) {
+        out += "0.";
+        out.append(static_cast<std::size_t>(-exp10 - 1), '0');
+        out.append(digits);
+    } else if (n <= exp10 + 1) {
+        out.append(digits);
+        out.append(static_cast<std::size_t>(exp10 + 1 - n), '0');
+    } else {
+        out.append(digits.substr(0, static_cast<std::size_t>(exp10 + 1)));
+        out += '.';
+        out.append(digits.substr(static_cast<std::size_t>(exp10 + 1)));
+    }
+}
+
+// %.<precision>g from the shortest representation, which is far faster
+// than an exact conversion. Rounding the shortest digits gives the correctly
+// rounded result except when they end exactly on the halfway digit 5; then
+// (and for anything unusual) this returns false and the caller converts exactly.
+bool append_general_fast(std::string& out, double v, int precision)
+{
+    // Up to 15 digits a double's exact value and its shortest form agree;
+    // subnormal numbers carry too few bits for that.
+    if (precision < 1 || precision > 15 || !std::isfinite(v) ||
+        (v != 0.0 && std::fabs(v) < std::numeric_limits<double>::min()))
+        return false;
+    std::array<char, 64> buf{};
+    const auto result = std::to_chars(buf.data(), buf.data() + buf.size(), v, std::chars_format::scientific);
+    if (result.ec != std::errc{})
+        return false;
+    std::string_view text(buf.data(), static_cast<std::size_t>(result.ptr - buf.data()));
+    const bool negative = text.front() == '-';
+    if (negative)
+        text.remove_prefix(1);
+    const auto e_at = text.find('e');
+    if (e_at == std::string_view::npos)
+        return false;
+    std::array<char, 24> digits{};
+    std::size_t count = 0;
+    for (const char ch : text.substr(0, e_at)) {
+        if (ch != '.' && count < digits.size())
+            digits[count++] = ch;
+    }
+    int exp10 = 0;
+    std::from_chars(text.data() + e_at + 1 + (text[e_at + 1] == '+' ? 1 : 0), text.data() + text.size(), exp10);
+
+    const auto p = static_cast<std::size_t>(precision);
+    if (count > p) {
+        const char next = digits[p];
+        bool exact_half = next == '5';
+        for (std::size_t i = p + 1; i < count && exact_half; ++i)
+            exact_half = digits[i] == '0';
+        if (exact_half)
+            return false;
+        count = p;
+        if (next >= '5') {
+            std::size_t i = p;
+            while (i > 0 && digits[i - 1] == '9')
+                digits[--i] = '0';
+            if (i == 0) {
+                digits[0] = '1';
+                ++exp10;
+            } else {
+                ++digits[i - 1];
+            }
+        }
+    }
+    if (negative)
+        out += '-';
+    append_g_layout(out, std::string_view(digits.data(), count), exp10, precision);
+    return true;
+}
+
+} // namespace
+
 void append_general(std::string& out, double v, int precision)
 {
     if (std::isnan(v)) {
         out += "nan";
         return;
     }
+    if (append_general_fast(out, v, precision))
+        return;
     std::array<char, 64> buf{};
     const auto result =
         std::to_chars(buf.data(), buf.data() + buf.size(), v, std::chars_format::general, precision);

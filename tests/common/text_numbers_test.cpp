@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <random>
 #include <limits>
 #include <string>
 #include <vector>
@@ -188,3 +190,34 @@ TEST(text_numbers, starts_with_nocase_ignores_case_only)
 }
 
 } // namespace
+
+// The shortcut through the shortest representation must round exactly as
+// printf does, halfway digits and carries included.
+TEST(text_numbers, general_matches_printf_on_many_values)
+{
+    std::mt19937_64 rng(20261211);
+    const auto check = [](double v, int precision) {
+        char want[64];
+        std::snprintf(want, sizeof want, "%.*g", precision, v);
+        const std::string got = text::general(v, precision);
+        if (!std::isnan(v))
+            ASSERT_EQ(got, want) << std::hexfloat << v << " precision " << precision;
+    };
+    for (int i = 0; i < 200000; ++i) {
+        const std::uint64_t bits = rng();
+        double any;
+        std::memcpy(&any, &bits, sizeof any);
+        // Meter-like values with few digits, and values on a decimal grid
+        // where halfway cases are common.
+        const double meter = double(rng() % 10000000) / 1e6 - 2.0;
+        const double grid = double(rng() % 20000000000ULL) / std::pow(10.0, double(rng() % 16));
+        for (const double v : {any, meter, grid}) {
+            check(v, 10);
+            check(v, 6);
+            check(v, 17);
+        }
+    }
+    for (const double v : {0.0, -0.0, 9999999999.5, 99999.95, 0.00001, 1e10, 0.5, 2.5e-5, 1.0 / 3.0})
+        for (const int precision : {1, 6, 10, 15})
+            check(v, precision);
+}
