@@ -46,6 +46,18 @@ inline std::vector<std::string> read_lines(const std::string& path)
     return lines;
 }
 
+// Runs `op` and returns the message of the error it raises ("" when none).
+template <typename Op>
+std::string error_of(Op op)
+{
+    try {
+        op();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "";
+}
+
 // Parameterised test names hold '/', which a directory name cannot.
 inline std::string sanitized(std::string name)
 {

@@ -81,22 +81,11 @@ ixo_data make_water_cal(IXO_Data& ds, std::vector<std::int32_t>& indices, double
     ds.temp_source = 1;
     ds.const_temp = box_temperature;
 
-    ixo_data mean;
-    const std::size_t n = ds.a_wavelengths.size();
-    mean.a.assign(n, 0.0);
-    mean.c.assign(n, 0.0);
-    for (const std::int32_t index : indices) {
-        const ixo_data rec = ds.correct_one_line(index);
-        for (std::size_t i = 0; i < n && i < rec.a.size() && i < rec.c.size(); ++i) {
-            mean.a[i] += rec.a[i];
-            mean.c[i] += rec.c[i];
-        }
-    }
-    const auto count = static_cast<double>(indices.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        mean.a[i] /= count;
-        mean.c[i] /= count;
-    }
+    std::deque<ixo_data> corrected;
+    for (const std::int32_t index : indices)
+        corrected.push_back(ds.correct_one_line(index));
+    ixo_data mean = mean_spectrum(corrected);
+    mean.time = 0.0;
     return mean;
 }
 

@@ -128,10 +128,11 @@ void check_water_channels(const IXO_Data& ds, std::size_t channels)
         throw error("Water has differing number of wavelengths than data file!");
 }
 
-void read_ixo(IXO_Data& ds, line_reader& in, bool as_water)
+// The meter-format header from line 3 to `last_line`: kept verbatim, with
+// the serial number from line 3 and the calibration temperature from line 5.
+void read_fixed_header(IXO_Data& ds, line_reader& in, int last_line, bool as_water)
 {
-    // Fixed header, lines 3 to 11.
-    for (int line_no = 3; line_no <= 11; ++line_no) {
+    for (int line_no = 3; line_no <= last_line; ++line_no) {
         const std::string_view line = in.next_or_empty();
         if (as_water)
             continue;
@@ -145,6 +146,11 @@ void read_ixo(IXO_Data& ds, line_reader& in, bool as_water)
             ds.factory_cal_temp = fields.size() > 1 ? text::leading_double(fields[1]) : 0.0;
         }
     }
+}
+
+void read_ixo(IXO_Data& ds, line_reader& in, bool as_water)
+{
+    read_fixed_header(ds, in, 11, as_water);
 
     // Wavelength block: one "C... A..." line per channel.
     std::size_t channels = 0;
@@ -202,21 +208,7 @@ void read_ixo(IXO_Data& ds, line_reader& in, bool as_water)
 
 void read_eqa(IXO_Data& ds, line_reader& in, bool as_water)
 {
-    // Fixed header, lines 3 to 10.
-    for (int line_no = 3; line_no <= 10; ++line_no) {
-        const std::string_view line = in.next_or_empty();
-        if (as_water)
-            continue;
-        ds.header_lines.emplace_back(line);
-        std::string_view rest = line;
-        if (line_no == 3) {
-            if (const auto serial = text::scan_decimal(rest))
-                ds.serial_number = static_cast<std::int32_t>(*serial);
-        } else if (line_no == 5) {
-            const auto fields = text::split_fields(line);
-            ds.factory_cal_temp = fields.size() > 1 ? text::leading_double(fields[1]) : 0.0;
-        }
-    }
+    read_fixed_header(ds, in, 10, as_water);
 
     // Wavelength block: one line per value column, in the meter's column order.
     std::vector<bool> layout;
@@ -394,28 +386,6 @@ void read_processed_written(IXO_Data& ds, line_reader& in, bool as_water)
     }
 }
 
-// The mean blank spectrum of the water records, channel by channel.
-ixo_data mean_of(const std::deque<ixo_data>& recs)
-{
-    ixo_data mean;
-    mean.time = recs.front().time;
-    const std::size_t n = recs.front().a.size();
-    mean.a.assign(n, 0.0);
-    mean.c.assign(n, 0.0);
-    for (const ixo_data& r : recs) {
-        for (std::size_t i = 0; i < n; ++i) {
-            mean.a[i] += r.a[i];
-            mean.c[i] += r.c[i];
-        }
-    }
-    const auto count = static_cast<double>(recs.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        mean.a[i] /= count;
-        mean.c[i] /= count;
-    }
-    return mean;
-}
-
 } // namespace
 
 void IXO_Data::load_file(const std::string& path, bool as_water)
@@ -506,7 +476,7 @@ void IXO_Data::load_file(const std::string& path, bool as_water)
     if (as_water) {
         if (water_records.empty())
             throw error("Water file holds no records.");
-        water_mean = mean_of(water_records);
+        water_mean = mean_spectrum(water_records);
         water_loaded = true;
         water_file = path;
     } else {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace vantrel {
 
@@ -17,6 +18,29 @@ IXO_Data::~IXO_Data() = default;
 void IXO_Data::set_log(std::unique_ptr<diagnostic_sink> sink)
 {
     log = sink ? std::move(sink) : std::make_unique<diagnostic_sink>();
+}
+
+ixo_data mean_spectrum(const std::deque<ixo_data>& records)
+{
+    ixo_data mean;
+    if (records.empty())
+        return mean;
+    mean.time = records.front().time;
+    const std::size_t n = std::min(records.front().a.size(), records.front().c.size());
+    mean.a.assign(n, 0.0);
+    mean.c.assign(n, 0.0);
+    for (const ixo_data& r : records) {
+        for (std::size_t i = 0; i < n; ++i) {
+            mean.a[i] += i < r.a.size() ? r.a[i] : std::numeric_limits<double>::quiet_NaN();
+            mean.c[i] += i < r.c.size() ? r.c[i] : std::numeric_limits<double>::quiet_NaN();
+        }
+    }
+    const auto count = static_cast<double>(records.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        mean.a[i] /= count;
+        mean.c[i] /= count;
+    }
+    return mean;
 }
 
 double IXO_Data::set_scat_ref(double wl)

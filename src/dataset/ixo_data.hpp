@@ -24,6 +24,9 @@ struct ixo_data {
     std::vector<double> c; // 1/m, one per c wavelength, in that order
 };
 
+// The channel-by-channel mean of records of one layout, with the first one's time.
+ixo_data mean_spectrum(const std::deque<ixo_data>& records);
+
 // One auxiliary row: the temperature, salinity and pressure that go with a record.
 struct ctd_struct {
     double time = 0.0;

@@ -9,17 +9,6 @@ using namespace vantrel::testing;
 
 namespace {
 
-// Runs `op` and returns the message of the error it raises ("" when none).
-template <typename Op>
-std::string error_of(Op op)
-{
-    try {
-        op();
-    } catch (const vantrel::error& e) {
-        return e.what();
-    }
-    return "";
-}
 
 class loader_test : public temp_dir_test {};
 

@@ -12,16 +12,6 @@ namespace {
 
 class writer_test : public temp_dir_test {};
 
-template <typename Op>
-std::string error_of(Op op)
-{
-    try {
-        op();
-    } catch (const vantrel::error& e) {
-        return e.what();
-    }
-    return "";
-}
 
 void expect_same_records(const IXO_Data& got, const IXO_Data& want)
 {
