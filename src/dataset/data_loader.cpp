@@ -128,6 +128,25 @@ void check_water_channels(const IXO_Data& ds, std::size_t channels)
         throw error("Water has differing number of wavelengths than data file!");
 }
 
+// A decimal serial number, or the hexadecimal form of the Ixo device file
+// (0x5300007A is meter 122) that the files written during acquisition carry.
+std::optional<std::int32_t> serial_of(std::string_view line)
+{
+    std::size_t i = 0;
+    while (i < line.size() && text::is_blank(line[i]))
+        ++i;
+    const std::string_view rest = line.substr(i);
+    if (rest.size() > 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X')) {
+        std::string_view hex = rest;
+        if (const auto value = text::scan_integer(hex))
+            return static_cast<std::int32_t>(static_cast<std::uint32_t>(*value) - 0x53000000U);
+    }
+    std::string_view dec = rest;
+    if (const auto value = text::scan_decimal(dec))
+        return static_cast<std::int32_t>(*value);
+    return std::nullopt;
+}
+
 // The meter-format header from line 3 to `last_line`: kept verbatim, with
 // the serial number from line 3 and the calibration temperature from line 5.
 void read_fixed_header(IXO_Data& ds, line_reader& in, int last_line, bool as_water)
@@ -139,8 +158,8 @@ void read_fixed_header(IXO_Data& ds, line_reader& in, int last_line, bool as_wat
         ds.header_lines.emplace_back(line);
         std::string_view rest = line;
         if (line_no == 3) {
-            if (const auto serial = text::scan_decimal(rest))
-                ds.serial_number = static_cast<std::int32_t>(*serial);
+            if (const auto serial = serial_of(rest))
+                ds.serial_number = *serial;
         } else if (line_no == 5) {
             const auto fields = text::split_fields(line);
             ds.factory_cal_temp = fields.size() > 1 ? text::leading_double(fields[1]) : 0.0;

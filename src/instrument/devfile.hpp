@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,12 +15,15 @@ class devfile {
 public:
     enum class meter_model { ixo, eqa };
 
-    // Parses the file; fails with the device file's messages.
+    // Parses the file; fails with the device file's messages. The object is
+    // changed only when the whole file was read, so a failed load leaves the
+    // previous calibration in place.
     void load(const std::string& path);
 
     // Temperature compensation (1/m) of the a channel (`a_channel` true) or
     // the c channel at wavelength index `w` of that channel's list, at the
-    // meter's internal temperature `t` (degrees C).
+    // meter's internal temperature `t` (degrees C). An index past the list
+    // raises std::out_of_range.
     double temp_adjustment(bool a_channel, std::size_t w, double t) const;
 
     std::int32_t serial_number = 0;

@@ -342,6 +342,8 @@ TEST_F(writer_test, files_written_during_acquisition_load_back_with_every_record
             IXO_Data back;
             back.load_file(file, false);
             EXPECT_EQ(back.model, model) << file;
+            // The Ixo device file writes the serial number in hexadecimal (0x530000D4 is 212).
+            EXPECT_EQ(back.serial_number, model == model_ixo ? 212 : 117);
             EXPECT_EQ(back.factory_cal_temp, 21.5 - (model == model_eqa ? 1.25 : 0));
             expect_same_records(back, ds);
         }
