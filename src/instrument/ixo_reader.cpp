@@ -1,1 +1,322 @@
 #include "instrument/ixo_reader.hpp"
+
+#include "common/error.hpp"
+#include "common/text_numbers.hpp"
+
+#include <cmath>
+#include <string>
+
+namespace vantrel {
+
+namespace {
+
+// Byte offsets of the record layout, counted from the first sync byte.
+constexpr std::size_t header_size = 32;         // up to and including the wavelength count
+constexpr std::size_t bytes_per_wavelength = 8; // c ref, a ref, c signal, a signal
+constexpr std::size_t trailer_size = 3;         // checksum and pad byte
+
+constexpr std::size_t poll_bytes = 2048;
+
+std::uint32_t be16(const std::uint8_t* p)
+{
+    return (static_cast<std::uint32_t>(p[0]) << 8) | p[1];
+}
+
+std::uint32_t be24(const std::uint8_t* p)
+{
+    return (static_cast<std::uint32_t>(p[0]) << 16) | (static_cast<std::uint32_t>(p[1]) << 8) | p[2];
+}
+
+std::uint32_t be32(const std::uint8_t* p)
+{
+    return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
+           (static_cast<std::uint32_t>(p[2]) << 8) | p[3];
+}
+
+// printf's %0<width>u.
+std::string zero_padded(std::uint32_t v, std::size_t width)
+{
+    std::string digits = std::to_string(v);
+    if (digits.size() < width)
+        digits.insert(0, width - digits.size(), '0');
+    return digits;
+}
+
+// The thermistor inside the meter's housing, in degrees C.
+double internal_temperature(std::uint32_t counts)
+{
+    const double volts = counts * 5.0 / 65535;
+    double resistance = volts * 10000 / (4.516 - volts);
+    // Covers a zero count and the divider's far end, where the formula breaks down.
+    if (!(resistance > 500.0))
+        resistance = 500.0;
+    const double l = std::log(resistance);
+    return 1 / (0.00093135 + 0.000221631 * l + 1.25741e-07 * l * l * l) - 273.15;
+}
+
+double external_temperature(std::uint32_t counts)
+{
+    const double t = counts;
+    return -7.1023317e-13 * t * t * t + 7.0934192e-08 * t * t - 0.00387065673 * t + 95.8241397;
+}
+
+// Signal over reference, kept off zero so that its logarithm stays finite.
+double ratio(double signal, double reference)
+{
+    if (!(reference > 0))
+        reference = 100.0;
+    const double r = signal / reference;
+    return (std::isnan(r) || r < 0.0005) ? 0.0005 : r;
+}
+
+} // namespace
+
+ixo_reader::ixo_reader() = default;
+
+void ixo_reader::open_device_file(const std::string& path)
+{
+    try {
+        device->load(path);
+    } catch (const error&) {
+        throw;
+    } catch (...) {
+        throw error("Unable to open device file.");
+    }
+}
+
+void ixo_reader::save_raw(const std::string& path)
+{
+    write_buffer(path);
+}
+
+void ixo_reader::set_port(std::int32_t number)
+{
+    port_number = number;
+}
+
+void ixo_reader::start()
+{
+    buffer.clear();
+    packets.clear();
+    records.clear();
+    lost_records = 0;
+    synced = false;
+    sync_state_ = 0;
+    deferred_sync_.reset();
+    record_start = 0;
+    record_end = 0;
+    open_port();
+}
+
+void ixo_reader::poll()
+{
+    read_port(poll_bytes);
+}
+
+void ixo_reader::stop()
+{
+    if (port)
+        port->close();
+}
+
+void ixo_reader::feed(const std::uint8_t* bytes, std::size_t count)
+{
+    if (count == 0)
+        return;
+    const std::size_t first_new = buffer.size();
+    buffer.insert(buffer.end(), bytes, bytes + count);
+
+    for (std::size_t i = first_new; i < buffer.size(); ++i) {
+        const std::uint8_t byte = buffer[i];
+        advance_sync(byte);
+        if (byte == 0xFF && sync_state_ % 2 == 1 && trace && trace->enabled())
+            trace->line("foofspot " + std::to_string(sync_state_) + " found.");
+
+        if (deferred_sync_ && i == deferred_end_ + 3) {
+            // Four bytes past the record's end decide: unless the real pattern
+            // has just completed there, the one found earlier was the boundary.
+            const std::size_t boundary = *deferred_sync_;
+            deferred_sync_.reset();
+            if (sync_state_ < 4)
+                close_record(boundary);
+        }
+        if (sync_state_ < 4)
+            continue;
+
+        sync_state_ = 0;
+        const std::size_t sync_at = i - 3;
+        if (!synced) {
+            synced = true;
+            record_start = sync_at;
+            continue;
+        }
+        if (const std::size_t end = layout_end(record_start, sync_at);
+            end > sync_at && end <= i + 1 && buffer[end - 1] == 0) {
+            // The record's own trailer (a checksum byte FF, the pad byte 00) and
+            // the start of the next pattern also read FF 00 FF 00. Resume the
+            // search where the record ends and take whichever pattern proves real.
+            deferred_sync_ = sync_at;
+            deferred_end_ = end;
+            for (std::size_t k = end; k <= i; ++k)
+                advance_sync(buffer[k]);
+            continue;
+        }
+        close_record(sync_at);
+    }
+}
+
+void ixo_reader::close_record(std::size_t end)
+{
+    record_end = end;
+    try {
+        decode_record(record_start, record_end);
+    } catch (const error&) {
+        ++lost_records;
+    }
+    const auto seen = static_cast<std::int32_t>(records.size()) + lost_records;
+    helper->show_progress(std::to_string(lost_records) + " of " + std::to_string(seen) + " records lost");
+    record_start = record_end;
+}
+
+void ixo_reader::advance_sync(std::uint8_t byte)
+{
+    // A byte that breaks the pattern is not taken as a new start.
+    const bool wants_ff = sync_state_ % 2 == 0;
+    if (byte == (wants_ff ? 0xFF : 0x00))
+        ++sync_state_;
+    else
+        sync_state_ = 0;
+}
+
+std::size_t ixo_reader::layout_end(std::size_t start, std::size_t limit) const
+{
+    // The wavelength count is only trusted when the header lies before the limit.
+    if (limit - start < header_size)
+        return 0;
+    return start + header_size + bytes_per_wavelength * buffer[start + header_size - 1] + trailer_size;
+}
+
+void ixo_reader::decode_record(std::size_t start, std::size_t end)
+{
+    const std::size_t available = end - start;
+    // A spurious sync pattern in the data, or a stream cut mid-record, leaves
+    // fewer bytes than the layout needs; such a record is lost, never overread.
+    if (available < header_size)
+        throw error("Record is shorter than its header.");
+    const std::uint8_t* r = buffer.data() + start;
+
+    packet p;
+    for (std::size_t k = 0; k < p.sync_bytes.size(); ++k)
+        p.sync_bytes[k] = r[k];
+    p.record_length = be16(r + 4);
+    p.packet_type = r[6];
+    p.reserved = r[7];
+    p.aux_byte_8 = r[8];
+    p.serial_number = be24(r + 9);
+    p.aux_word_12 = be16(r + 12);
+    p.pressure_counts = be16(r + 14);
+    p.aux_word_16 = be16(r + 16);
+    p.ext_temp_counts = be16(r + 18);
+    p.int_temp_counts = be16(r + 20);
+    p.aux_word_22 = be16(r + 22);
+    p.aux_word_24 = be16(r + 24);
+    p.time_stamp = be32(r + 26);
+    p.aux_byte_30 = r[30];
+    p.num_wavelengths = r[31];
+    serial_number = static_cast<std::int32_t>(p.serial_number);
+
+    const bool tracing = trace && trace->enabled();
+    if (tracing)
+        trace->line("foofspot is " + std::to_string(start) + ", z is " + std::to_string(start) +
+                    ", and time is " + std::to_string(p.time_stamp));
+
+    const std::size_t n = p.num_wavelengths;
+    const std::size_t device_count = device->a_wavelengths.size();
+    if (tracing)
+        trace->line("Devfile wavelengths " + std::to_string(device_count) + " device wavelengths " +
+                    std::to_string(n));
+    // The offset lists are checked too, so a device with short lists cannot be overread.
+    if (n != device_count || device->a_offsets.size() < n || device->c_offsets.size() < n)
+        throw error("ac meter does not have the same number of wavelengths as the device file.");
+    num_wavelengths = static_cast<std::int32_t>(n);
+
+    if (available < header_size + bytes_per_wavelength * n + trailer_size)
+        throw error("Record is shorter than its layout.");
+
+    p.c_reference.reserve(n);
+    p.a_reference.reserve(n);
+    p.c_signal.reserve(n);
+    p.a_signal.reserve(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        const std::uint8_t* w = r + header_size + bytes_per_wavelength * j;
+        p.c_reference.push_back(be16(w));
+        p.a_reference.push_back(be16(w + 2));
+        p.c_signal.push_back(be16(w + 4));
+        p.a_signal.push_back(be16(w + 6));
+    }
+    const std::uint8_t* trailer = r + header_size + bytes_per_wavelength * n;
+    p.checksum = be16(trailer);
+    p.pad_byte = trailer[2];
+    if (tracing)
+        trace->line("Pad byte " + std::to_string(p.pad_byte) + "\nSupposed to be checksum " +
+                    std::to_string(p.checksum));
+    if (p.pad_byte != 0)
+        throw error("Pad byte is not zero.");
+
+    convert(p, start);
+}
+
+void ixo_reader::convert(packet& p, std::size_t start)
+{
+    const std::size_t n = p.num_wavelengths;
+    const std::size_t checksum_at = start + header_size + bytes_per_wavelength * n;
+    std::uint32_t sum = 0;
+    for (std::size_t k = start; k < checksum_at; ++k)
+        sum += buffer[k];
+    if ((sum & 0xFFFFU) != p.checksum) {
+        // A corrupted record is dropped without counting it as lost.
+        if (trace && trace->enabled())
+            trace->line("Failed checksum; added to " + std::to_string(sum) + "\n, expected " +
+                        std::to_string(p.checksum));
+        return;
+    }
+
+    current.a.clear();
+    current.c.clear();
+    current.time = elapsed_time(p.time_stamp);
+
+    const double t = internal_temperature(p.int_temp_counts);
+    p.ext_temperature = external_temperature(p.ext_temp_counts);
+
+    current.a.reserve(n);
+    current.c.reserve(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        const double c_ratio = ratio(p.c_signal[j], p.c_reference[j]);
+        const double a_ratio = ratio(p.a_signal[j], p.a_reference[j]);
+        current.c.push_back(device->c_offsets[j] - 4.0 * std::log(c_ratio) +
+                            device->temp_adjustment(false, j, t));
+        current.a.push_back(device->a_offsets[j] - 4.0 * std::log(a_ratio) +
+                            device->temp_adjustment(true, j, t));
+    }
+
+    packets.push_back(p);
+    records.push_back(current);
+    show_status(p, t);
+}
+
+void ixo_reader::show_status(const packet& p, double internal_temp)
+{
+    const std::uint32_t elapsed = p.time_stamp - first_time_stamp;
+    helper->show_time_stamp("Time stamp: " + std::to_string(elapsed));
+
+    const auto device_serial = static_cast<std::uint32_t>(device->serial_number);
+    std::string serial_text = "ixo" + zero_padded(p.serial_number, 3);
+    if (p.serial_number != device_serial)
+        serial_text += "\tSerial number of devfile: " + std::to_string(device_serial);
+    helper->show_serial(serial_text);
+
+    helper->show_internal_temp("Internal temperature: " + text::fixed(internal_temp, 1));
+    helper->show_external_temp("External temperature: " + text::fixed(p.ext_temperature, 1));
+}
+
+} // namespace vantrel

@@ -2,6 +2,8 @@
 
 #include "instrument/parent_reader.hpp"
 
+#include <optional>
+
 namespace vantrel {
 
 // The reader of the hyperspectral Ixo meter: records framed by FF 00 FF 00,
@@ -23,9 +25,19 @@ public:
 
 private:
     // Decoder internals (ixo_reader.cpp).
+    void close_record(std::size_t end);
     void decode_record(std::size_t start, std::size_t end);
     void convert(packet& p, std::size_t start);
+    void show_status(const packet& p, double internal_temp);
+    void advance_sync(std::uint8_t byte);
+    // Index just past the layout of the record at `start`, from its wavelength
+    // count; 0 when fewer than a header's bytes lie between `start` and `limit`.
+    std::size_t layout_end(std::size_t start, std::size_t limit) const;
     int sync_state_ = 0; // kept across feed calls, so a pattern split between reads is found
+    // A pattern that overlapped the trailer of the record before it, held until
+    // the bytes show whether the real one follows at that record's end.
+    std::optional<std::size_t> deferred_sync_;
+    std::size_t deferred_end_ = 0;
 };
 
 } // namespace vantrel
