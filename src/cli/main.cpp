@@ -1,6 +1,8 @@
-// vantrel-cli: the program's post-processing (and later acquisition) from a terminal.
+// vantrel-cli: the program's post-processing and capture conversion from a terminal.
 
 #include "cli/process_command.hpp"
+#include "cli/replay_command.hpp"
+#include "cli/simulate_command.hpp"
 #include "common/error.hpp"
 
 #include <CLI/CLI.hpp>
@@ -29,6 +31,10 @@ int main(int argc, char** argv)
     vantrel::cli::add_process_command(app, process);
     vantrel::cli::water_cal_options water_cal;
     vantrel::cli::add_water_cal_command(app, water_cal);
+    vantrel::cli::replay_options replay;
+    vantrel::cli::add_replay_command(app, replay);
+    vantrel::cli::simulate_options simulate;
+    vantrel::cli::add_simulate_command(app, simulate);
 
     try {
         app.parse(argc, argv);
@@ -43,6 +49,10 @@ int main(int argc, char** argv)
             vantrel::cli::run_process(process);
         else if (app.got_subcommand("water-cal"))
             vantrel::cli::run_water_cal(water_cal);
+        else if (app.got_subcommand("replay"))
+            vantrel::cli::run_replay(replay);
+        else if (app.got_subcommand("simulate"))
+            vantrel::cli::run_simulate(simulate);
     } catch (const vantrel::cli::usage_error& e) {
         print_error(e.what());
         return 2;

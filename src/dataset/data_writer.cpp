@@ -94,6 +94,14 @@ void finish_file(std::ofstream& out, const std::string& path)
     check_written(out, path);
 }
 
+// A column title: its letter, the wavelength, a tab.
+void label(std::string& title, const char* letter, const std::string& wl)
+{
+    title += letter;
+    title += wl;
+    title += '\t';
+}
+
 std::ofstream open_for_saving(const std::string& path)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -158,9 +166,9 @@ void IXO_Data::write_processed_header(std::ostream& out, bool aux) const
     if (model == model_ixo)
         title = "\nTime(ms)\t";
     for (const double wl : c_wavelengths)
-        title += "c" + g(wl) + "\t";
+        label(title, "c", g(wl));
     for (const double wl : a_wavelengths)
-        title += "a" + g(wl) + "\t";
+        label(title, "a", g(wl));
     if (aux)
         title += "temp\tsaln\tpres\t";
     out << title << '\n';
@@ -207,9 +215,9 @@ void IXO_Data::write_meter_header(std::ostream& out) const
     if (model == model_ixo) {
         std::string title = "Time(ms)\t";
         for (const double wl : c_wavelengths)
-            title += "C" + text::general(wl, header_digits) + "\t";
+            label(title, "C", text::general(wl, header_digits));
         for (const double wl : a_wavelengths)
-            title += "A" + text::general(wl, header_digits) + "\t";
+            label(title, "A", text::general(wl, header_digits));
         out << title << '\n';
     }
 }

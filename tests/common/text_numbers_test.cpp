@@ -200,8 +200,9 @@ TEST(text_numbers, general_matches_printf_on_many_values)
         char want[64];
         std::snprintf(want, sizeof want, "%.*g", precision, v);
         const std::string got = text::general(v, precision);
-        if (!std::isnan(v))
+        if (!std::isnan(v)) {
             ASSERT_EQ(got, want) << std::hexfloat << v << " precision " << precision;
+        }
     };
     for (int i = 0; i < 200000; ++i) {
         const std::uint64_t bits = rng();
