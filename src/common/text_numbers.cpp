@@ -309,10 +309,13 @@ std::string fixed(double v, int decimals)
 {
     if (std::isnan(v))
         return "nan";
-    // The largest double has 309 integral digits.
+    // Most texts are short; the largest double has 309 integral digits.
+    std::array<char, 64> small{};
+    auto result = std::to_chars(small.data(), small.data() + small.size(), v, std::chars_format::fixed, decimals);
+    if (result.ec == std::errc{})
+        return std::string(small.data(), result.ptr);
     std::string buf(static_cast<std::size_t>(320 + std::max(decimals, 0)), '\0');
-    const auto result =
-        std::to_chars(buf.data(), buf.data() + buf.size(), v, std::chars_format::fixed, decimals);
+    result = std::to_chars(buf.data(), buf.data() + buf.size(), v, std::chars_format::fixed, decimals);
     buf.resize(result.ec == std::errc{} ? static_cast<std::size_t>(result.ptr - buf.data()) : 0);
     return buf;
 }

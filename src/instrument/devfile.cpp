@@ -382,34 +382,66 @@ void devfile::load(const std::string& path)
     *this = std::move(parsed);
 }
 
-double devfile::temp_adjustment(bool a_channel, std::size_t w, double t) const
+devfile::bin_position devfile::locate_bin(double t) const
+{
+    bin_position at;
+    const std::size_t n = temp_bins.size();
+    if (std::isnan(t) || n == 0) {
+        at.kind = bin_position::not_a_number;
+        return at;
+    }
+    std::optional<std::size_t> lower;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (temp_bins[i] == t) {
+            at.kind = bin_position::exact;
+            at.low = i;
+            return at;
+        }
+        if (temp_bins[i] < t)
+            lower = i;
+    }
+    // Below the table the nearest bin is the first one.
+    if (!lower) {
+        at.kind = bin_position::exact;
+        at.low = 0;
+    } else if (*lower + 1 < n) {
+        at.kind = bin_position::between;
+        at.low = *lower;
+        at.fraction = (t - temp_bins[at.low]) / (temp_bins[at.low + 1] - temp_bins[at.low]);
+    } else {
+        at.kind = bin_position::exact;
+        at.low = n - 1;
+    }
+    return at;
+}
+
+double devfile::temp_adjustment(bool a_channel, std::size_t w, const bin_position& at) const
 {
     const std::vector<double>& table = a_channel ? temp_adjustments_a : temp_adjustments_c;
     const std::size_t n = temp_bins.size();
     const std::size_t stride = num_tempbins;
     if (n == 0 || stride < n || w >= table.size() / stride)
-        throw std::out_of_range("devfile::temp_adjustment: no compensation row " + std::to_string(w));
+    {
+        std::string message = "devfile::temp_adjustment: no compensation row ";
+        message += std::to_string(w);
+        throw std::out_of_range(message);
+    }
     const double* row = table.data() + w * stride;
-
-    if (std::isnan(t))
+    switch (at.kind) {
+    case bin_position::not_a_number:
         return std::numeric_limits<double>::quiet_NaN();
-    std::optional<std::size_t> lower;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (temp_bins[i] == t)
-            return row[i];
-        if (temp_bins[i] < t)
-            lower = i;
+    case bin_position::exact:
+        return row[at.low];
+    case bin_position::between:
+        break;
     }
-    // Below the table the nearest bin is the first one.
-    if (!lower)
-        return row[0];
-    const std::size_t l = *lower;
-    if (l + 1 < n) {
-        const double t_low = temp_bins[l];
-        const double t_high = temp_bins[l + 1];
-        return row[l] + (t - t_low) / (t_high - t_low) * (row[l + 1] - row[l]);
-    }
-    return row[n - 1];
+    const std::size_t l = at.low;
+    return row[l] + at.fraction * (row[l + 1] - row[l]);
+}
+
+double devfile::temp_adjustment(bool a_channel, std::size_t w, double t) const
+{
+    return temp_adjustment(a_channel, w, locate_bin(t));
 }
 
 } // namespace vantrel

@@ -26,6 +26,16 @@ public:
     // raises std::out_of_range.
     double temp_adjustment(bool a_channel, std::size_t w, double t) const;
 
+    // Where a temperature falls among the bins: found once per record, then
+    // used for every channel of it.
+    struct bin_position {
+        enum { exact, between, not_a_number } kind = exact;
+        std::size_t low = 0;
+        double fraction = 0.0; // (t - low bin) / (high bin - low bin)
+    };
+    bin_position locate_bin(double t) const;
+    double temp_adjustment(bool a_channel, std::size_t w, const bin_position& at) const;
+
     std::int32_t serial_number = 0;
     std::int32_t header_integer = 0;
     float fac_cal_temp = 0.0F;

@@ -227,9 +227,11 @@ bool eqa_reader::read_header()
     group_index_ = 0;
 
     packet_.record_length = le16(p);
-    if (dumping)
-        dump_ += "\n" + hex(p[0]) + " " + hex(p[1]) + "       ;record length:         " +
+    if (dumping) {
+        dump_ += '\n';
+        dump_ += hex(p[0]) + " " + hex(p[1]) + "       ;record length:         " +
                  std::to_string(packet_.record_length) + "\n";
+    }
     packet_.serial_number = packed_decimal(p + 2);
     const std::uint8_t meter_type = p[5];
     // The bytes read so far are passed in every case, so a rejected header
@@ -428,22 +430,25 @@ void eqa_reader::convert()
 
         current.a.reserve(wavelengths);
         current.c.reserve(wavelengths);
+        const devfile::bin_position at = d.locate_bin(temperature);
         for (std::size_t i = 0; i < wavelengths; ++i) {
             const auto ai = static_cast<std::size_t>(d.a_order[i]);
             const auto ci = static_cast<std::size_t>(d.c_order[i]);
             const double c_ratio = ratio(c_signal[ci], c_reference[ci]);
             const double a_ratio = ratio(a_signal[ai], a_reference[ai]);
             current.c.push_back(d.c_offsets[i] - std::log(c_ratio) / d.path_length +
-                                d.temp_adjustment(false, i, temperature));
+                                d.temp_adjustment(false, i, at));
             current.a.push_back(d.a_offsets[i] - std::log(a_ratio) / d.path_length +
-                                d.temp_adjustment(true, i, temperature));
+                                d.temp_adjustment(true, i, at));
         }
 
         packets.push_back(packet_);
         records.push_back(current);
     }
 
-    helper->show_time_stamp("Time running (ms): " + std::to_string(packet_.group_times[groups - 1]));
+    std::string running = "Time running (ms): ";
+    running += std::to_string(packet_.group_times[groups - 1]);
+    helper->show_time_stamp(running);
     packet_.signals.clear();
     packet_.references.clear();
 }

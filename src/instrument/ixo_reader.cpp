@@ -4,6 +4,7 @@
 #include "common/text_numbers.hpp"
 
 #include <cmath>
+#include <cstring>
 #include <string>
 
 namespace vantrel {
@@ -127,6 +128,13 @@ void ixo_reader::feed(const std::uint8_t* bytes, std::size_t count)
     buffer.insert(buffer.end(), bytes, bytes + count);
 
     for (std::size_t i = first_new; i < buffer.size(); ++i) {
+        // Between patterns only an FF can start one: skip to the next.
+        if (sync_state_ == 0 && !deferred_sync_) {
+            const void* ff = std::memchr(buffer.data() + i, 0xFF, buffer.size() - i);
+            if (ff == nullptr)
+                break;
+            i = static_cast<std::size_t>(static_cast<const std::uint8_t*>(ff) - buffer.data());
+        }
         const std::uint8_t byte = buffer[i];
         advance_sync(byte);
         if (byte == 0xFF && sync_state_ % 2 == 1 && trace && trace->enabled())
@@ -290,18 +298,19 @@ void ixo_reader::convert(packet& p, std::size_t start)
 
     current.a.reserve(n);
     current.c.reserve(n);
+    const devfile::bin_position at = device->locate_bin(t);
     for (std::size_t j = 0; j < n; ++j) {
         const double c_ratio = ratio(p.c_signal[j], p.c_reference[j]);
         const double a_ratio = ratio(p.a_signal[j], p.a_reference[j]);
         current.c.push_back(device->c_offsets[j] - 4.0 * std::log(c_ratio) +
-                            device->temp_adjustment(false, j, t));
+                            device->temp_adjustment(false, j, at));
         current.a.push_back(device->a_offsets[j] - 4.0 * std::log(a_ratio) +
-                            device->temp_adjustment(true, j, t));
+                            device->temp_adjustment(true, j, at));
     }
 
-    packets.push_back(p);
-    records.push_back(current);
     show_status(p, t);
+    packets.push_back(std::move(p));
+    records.push_back(current);
 }
 
 void ixo_reader::show_status(const packet& p, double internal_temp)
