@@ -3,10 +3,12 @@
 // with its values stored as plain doubles.
 //
 // The input (20,000 records of 86 wavelengths in the meter's text layout)
-// is generated once into a fresh temporary directory, removed at exit.
+// is generated once into a fresh temporary directory, removed at exit
+// (set VANTREL_BENCH_KEEP=1 to keep it).
 //
 // Counters:
-//   bytes_per_second              input bytes handled per second (MB/s of input)
+//   bytes_per_second              input bytes handled per second (binary units: MiB/s)
+//   input_MB_per_s                the same in decimal megabytes per second
 //   peak_rss_MiB                  getrusage ru_maxrss of the whole process so far
 //   dataset_bytes_per_value_byte  heap growth of one load / (values as doubles)
 
@@ -22,6 +24,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <random>
 #include <stdexcept>
@@ -59,11 +62,34 @@ bench_files files;
 
 // --- input generation -------------------------------------------------------
 
+// v with `significant` significant digits in plain decimal notation, trailing
+// zeros dropped, as a meter writes its readings (|v| between 1e-6 and 1e9).
 void append_number(std::string& out, double v, int significant)
 {
-    std::array<char, 64> buf{};
-    const auto r = std::to_chars(buf.data(), buf.data() + buf.size(), v, std::chars_format::general, significant);
-    out.append(buf.data(), r.ptr);
+    if (v == 0.0 || !std::isfinite(v)) {
+        out += '0';
+        return;
+    }
+    if (v < 0.0) {
+        out += '-';
+        v = -v;
+    }
+    int decimals = significant - 1 - static_cast<int>(std::floor(std::log10(v)));
+    auto m = static_cast<long long>(std::llround(v * std::pow(10.0, decimals)));
+    if (decimals < 0) {
+        out += std::to_string(m * static_cast<long long>(std::llround(std::pow(10.0, -decimals))));
+        return;
+    }
+    while (decimals > 0 && m % 10 == 0) {
+        m /= 10;
+        --decimals;
+    }
+    std::string digits = std::to_string(m);
+    if (digits.size() <= static_cast<std::size_t>(decimals))
+        digits.insert(0, static_cast<std::size_t>(decimals) + 1 - digits.size(), '0');
+    if (decimals > 0)
+        digits.insert(digits.size() - static_cast<std::size_t>(decimals), 1, '.');
+    out += digits;
 }
 
 void append_fixed(std::string& out, double v, int decimals)
@@ -192,10 +218,15 @@ void prepare_files()
     files.input_bytes = static_cast<std::int64_t>(fs::file_size(files.input));
 }
 
+// VANTREL_BENCH_KEEP=1 leaves the generated and written files for inspection.
 void remove_files()
 {
     if (files.dir.empty())
         return;
+    if (const char* keep = std::getenv("VANTREL_BENCH_KEEP"); keep != nullptr && *keep != '\0' && *keep != '0') {
+        std::fprintf(stderr, "kept: %s\n", files.dir.string().c_str());
+        return;
+    }
     std::error_code ec;
     fs::remove_all(files.dir, ec);
 }
@@ -233,6 +264,16 @@ void apply_corrections(vantrel::IXO_Data& ds)
     ds.set_scat_ref(715.0);
 }
 
+// Input megabytes (10^6 bytes) per second of wall-clock time; Google
+// Benchmark's own bytes_per_second is in binary units (MiB/s).
+void report_throughput(benchmark::State& state)
+{
+    state.SetBytesProcessed(state.iterations() * files.input_bytes);
+    state.counters["input_MB_per_s"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * static_cast<double>(files.input_bytes) / 1e6,
+        benchmark::Counter::kIsRate);
+}
+
 void check_loaded(const vantrel::IXO_Data& ds, benchmark::State& state)
 {
     if (ds.records.size() != record_count || ds.a_wavelengths.size() != channel_count)
@@ -260,7 +301,7 @@ void BM_Load(benchmark::State& state)
         ds.reset();
         state.ResumeTiming();
     }
-    state.SetBytesProcessed(state.iterations() * files.input_bytes);
+    report_throughput(state);
     state.counters["dataset_bytes_per_value_byte"] = ratio;
     state.counters["peak_rss_MiB"] = peak_rss_mib();
     state.counters["input_MB"] = static_cast<double>(files.input_bytes) / 1e6;
@@ -275,13 +316,14 @@ void BM_LoadCorrectWrite(benchmark::State& state)
         ds.save_processed(files.output.string(), true);
         check_loaded(ds, state);
     }
-    state.SetBytesProcessed(state.iterations() * files.input_bytes);
+    report_throughput(state);
     state.counters["peak_rss_MiB"] = peak_rss_mib();
     std::error_code ec;
     state.counters["output_MB"] = static_cast<double>(fs::file_size(files.output, ec)) / 1e6;
 }
 
-// The two halves of the processing, for locating the time it takes.
+// The parts of the processing, for locating the time it takes (their rates
+// are input bytes per second too, so that they compare with the whole).
 void BM_CorrectWriteOnly(benchmark::State& state)
 {
     vantrel::IXO_Data ds;
@@ -290,7 +332,7 @@ void BM_CorrectWriteOnly(benchmark::State& state)
     apply_corrections(ds);
     for (auto _ : state)
         ds.save_processed(files.output.string(), true);
-    state.SetBytesProcessed(state.iterations() * files.input_bytes);
+    report_throughput(state);
     state.counters["peak_rss_MiB"] = peak_rss_mib();
 }
 
@@ -307,7 +349,7 @@ void BM_CorrectOnly(benchmark::State& state)
             benchmark::DoNotOptimize(rec.a.data());
         }
     }
-    state.SetBytesProcessed(state.iterations() * files.input_bytes);
+    report_throughput(state);
 }
 
 BENCHMARK(BM_Load)->Unit(benchmark::kMillisecond)->UseRealTime();
