@@ -5,6 +5,10 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <cstddef>
+#include <cstdint>
 #include <limits>
 
 namespace vantrel::text {
@@ -50,6 +54,41 @@ void skip_blanks(std::string_view& text)
 bool hex_prefix(std::string_view s)
 {
     return s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
+}
+
+constexpr double exact_powers_of_ten[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                          1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+bool is_digit(char ch)
+{
+    return static_cast<unsigned char>(ch - '0') < 10;
+}
+
+// A plain decimal "ddd.ddd" of at most 19 digits, no exponent, whose digits
+// make an integer of at most 2^53: that integer and the power of ten of its
+// decimals are exact doubles, so their quotient is rounded once, exactly as
+// strtod rounds. Anything else is left to from_chars.
+bool plain_decimal(const char* const first, const char* const last, double& value, const char*& stop)
+{
+    const char* p = first;
+    std::uint64_t m = 0;
+    while (p != last && is_digit(*p))
+        m = m * 10 + static_cast<std::uint64_t>(*p++ - '0');
+    const auto whole = p - first;
+    std::ptrdiff_t decimals = 0;
+    if (p != last && *p == '.') {
+        const char* const fraction = ++p;
+        while (p != last && is_digit(*p))
+            m = m * 10 + static_cast<std::uint64_t>(*p++ - '0');
+        decimals = p - fraction;
+    }
+    if (whole + decimals == 0 || whole + decimals > 19 || m > (std::uint64_t{1} << 53))
+        return false;
+    if (p != last && (*p == 'e' || *p == 'E'))
+        return false;
+    value = static_cast<double>(m) / exact_powers_of_ten[decimals];
+    stop = p;
+    return true;
 }
 
 // The power of ten (or of two, for hexadecimal) just above the magnitude
@@ -126,6 +165,8 @@ std::optional<double> scan_double(std::string_view& text)
             value = 0.0;
             result = {first + 1, std::errc{}};
         }
+    } else if (const char* stop = nullptr; plain_decimal(first, last, value, stop)) {
+        result = {stop, std::errc{}};
     } else {
         result = std::from_chars(first, last, value, std::chars_format::general);
     }
@@ -186,6 +227,43 @@ std::optional<long long> scan_integer(std::string_view& text)
 double leading_double(std::string_view field)
 {
     return scan_double(field).value_or(0.0);
+}
+
+namespace {
+bool is_separator(char ch)
+{
+    return ch == ' ' || ch == '\t' || ch == '\r';
+}
+} // namespace
+
+bool next_field_double(std::string_view& line, double& value)
+{
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    while (p != end && is_separator(*p))
+        ++p;
+    if (p == end) {
+        line = {};
+        return false;
+    }
+    const char* stop = p;
+    if (is_blank(*p)) {
+        // A field that starts with another blank: read it on its own, as
+        // leading_double would, since scan_double would skip past its end.
+        while (stop != end && !is_separator(*stop))
+            ++stop;
+        value = leading_double(std::string_view(p, static_cast<std::size_t>(stop - p)));
+    } else {
+        // No number runs over a separator, so reading the rest of the line
+        // stops where reading the field alone would.
+        std::string_view rest(p, static_cast<std::size_t>(end - p));
+        value = scan_double(rest).value_or(0.0);
+        stop = rest.data();
+        while (stop != end && !is_separator(*stop))
+            ++stop;
+    }
+    line = std::string_view(stop, static_cast<std::size_t>(end - stop));
+    return true;
 }
 
 namespace {
@@ -284,12 +362,205 @@ bool append_general_fast(std::string& out, double v, int precision)
 
 } // namespace
 
+namespace {
+
+#if defined(__SIZEOF_INT128__)
+__extension__ using uint128 = unsigned __int128;
+
+constexpr std::uint64_t integer_powers_of_ten[] = {
+    1ULL,
+    10ULL,
+    100ULL,
+    1000ULL,
+    10000ULL,
+    100000ULL,
+    1000000ULL,
+    10000000ULL,
+    100000000ULL,
+    1000000000ULL,
+    10000000000ULL,
+    100000000000ULL,
+    1000000000000ULL,
+    10000000000000ULL,
+    100000000000000ULL,
+    1000000000000000ULL,
+    10000000000000000ULL,
+    100000000000000000ULL,
+    1000000000000000000ULL,
+    10000000000000000000ULL,
+};
+
+constexpr uint128 power_of_ten_128(int k)
+{
+    return k <= 19 ? uint128{integer_powers_of_ten[k]}
+                   : uint128{integer_powers_of_ten[19]} * integer_powers_of_ten[k - 19];
+}
+constexpr int max_power_128 = 22; // 10^22 < 2^74, so 53-bit mantissa times it stays below 2^127
+
+// %.<precision>g by exact integer arithmetic, for 1 <= precision <= 17 and
+// normal numbers whose scaling to `precision` digits keeps within 128 bits
+// (for %.10g: from about 1e-13 up to 2^74). v = m * 2^q exactly, so
+// v * 10^k is an integer quotient and a remainder: the digits are rounded as
+// printf rounds, half-way cases to even. False outside that range, leaving
+// the work to the general conversion.
+bool general_exact(std::string& out, double v, int precision)
+{
+    if (precision < 1 || precision > 17 || !std::isnormal(v))
+        return false;
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &v, sizeof bits);
+    const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+    const int q = static_cast<int>((bits >> 52) & 0x7ff) - 1075;
+    // 2^(q+52) <= |v|: floor((q + 52) * log10(2)) is e or one less than it.
+    int e = ((q + 52) * 78913) >> 18;
+    const std::uint64_t low = integer_powers_of_ten[precision - 1];
+    const std::uint64_t high = integer_powers_of_ten[precision];
+
+    std::uint64_t r = 0;
+    for (int attempt = 0;; ++attempt) {
+        if (attempt == 2)
+            return false;
+        const int k = precision - 1 - e;
+        uint128 whole = 0;
+        bool round_up = false;
+        if (k >= 0) {
+            if (k > max_power_128)
+                return false;
+            const uint128 n = uint128{m} * power_of_ten_128(k);
+            if (q >= 0) {
+                if (q > 127 || (n >> (127 - q)) != 0)
+                    return false;
+                whole = n << q;
+            } else {
+                const int shift = -q;
+                if (shift > 127)
+                    return false;
+                whole = n >> shift;
+                const uint128 rest = n - (whole << shift);
+                const uint128 half = uint128{1} << (shift - 1);
+                round_up = rest > half || (rest == half && (whole & 1) != 0);
+            }
+        } else {
+            if (-k > max_power_128 || q < 0 || q > 73)
+                return false;
+            const uint128 n = uint128{m} << q;
+            const uint128 d = power_of_ten_128(-k);
+            whole = n / d;
+            const uint128 rest2 = (n - whole * d) * 2;
+            round_up = rest2 > d || (rest2 == d && (whole & 1) != 0);
+        }
+        if (whole >= high) {
+            ++e;
+            continue;
+        }
+        if (whole < low) {
+            --e;
+            continue;
+        }
+        r = static_cast<std::uint64_t>(whole) + (round_up ? 1 : 0);
+        if (r == high) {
+            r = low;
+            ++e;
+        }
+        break;
+    }
+
+    const bool negative = v < 0;
+    if (e < precision && e >= 0) {
+        // Fixed notation, the common case: the integer part, then the
+        // decimals without the trailing zeros %g drops.
+        int decimals = precision - 1 - e;
+        std::uint64_t fraction = r % integer_powers_of_ten[decimals];
+        const std::uint64_t whole_part = r / integer_powers_of_ten[decimals];
+        while (decimals > 0 && fraction % 10 == 0) {
+            fraction /= 10;
+            --decimals;
+        }
+        std::array<char, 48> text{};
+        char* p = text.data();
+        if (negative)
+            *p++ = '-';
+        p = std::to_chars(p, text.data() + text.size(), whole_part).ptr;
+        if (decimals > 0) {
+            *p++ = '.';
+            char* const first = p;
+            p += decimals;
+            for (char* d = p; d != first; fraction /= 10)
+                *--d = static_cast<char>('0' + fraction % 10);
+        }
+        out.append(text.data(), static_cast<std::size_t>(p - text.data()));
+        return true;
+    }
+
+    // The digits, without the trailing zeros %g drops.
+    static constexpr char pairs[] = "00010203040506070809101112131415161718192021222324"
+                                    "25262728293031323334353637383940414243444546474849"
+                                    "50515253545556575859606162636465666768697071727374"
+                                    "75767778798081828384858687888990919293949596979899";
+    std::array<char, 20> digits{};
+    int count = precision;
+    for (int i = count; i > 0;) {
+        if (i >= 2) {
+            const auto pair = static_cast<std::size_t>(r % 100) * 2;
+            r /= 100;
+            i -= 2;
+            digits[static_cast<std::size_t>(i)] = pairs[pair];
+            digits[static_cast<std::size_t>(i) + 1] = pairs[pair + 1];
+        } else {
+            digits[0] = static_cast<char>('0' + r);
+            i = 0;
+        }
+    }
+    while (count > 1 && digits[static_cast<std::size_t>(count - 1)] == '0')
+        --count;
+
+    std::array<char, 48> text{};
+    std::size_t n = 0;
+    const auto put = [&](char ch) { text[n++] = ch; };
+    if (negative)
+        put('-');
+    if (e < 0 && e >= -4) {
+        put('0');
+        put('.');
+        for (int i = 0; i < -e - 1; ++i)
+            put('0');
+        for (int i = 0; i < count; ++i)
+            put(digits[static_cast<std::size_t>(i)]);
+    } else {
+        put(digits[0]);
+        if (count > 1) {
+            put('.');
+            for (int i = 1; i < count; ++i)
+                put(digits[static_cast<std::size_t>(i)]);
+        }
+        put('e');
+        put(e < 0 ? '-' : '+');
+        const int magnitude = e < 0 ? -e : e;
+        if (magnitude >= 100)
+            put(static_cast<char>('0' + magnitude / 100));
+        put(static_cast<char>('0' + magnitude / 10 % 10));
+        put(static_cast<char>('0' + magnitude % 10));
+    }
+    out.append(text.data(), n);
+    return true;
+}
+#else
+bool general_exact(std::string&, double, int)
+{
+    return false;
+}
+#endif
+
+} // namespace
+
 void append_general(std::string& out, double v, int precision)
 {
     if (std::isnan(v)) {
         out += "nan";
         return;
     }
+    if (general_exact(out, v, precision))
+        return;
     if (append_general_fast(out, v, precision))
         return;
     std::array<char, 64> buf{};

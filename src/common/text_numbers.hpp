@@ -30,6 +30,11 @@ std::optional<long long> scan_integer(std::string_view& text);
 // The leading number of a field; 0 when the field does not start with one.
 double leading_double(std::string_view field);
 
+// The leading number of the next field of `line` (fields as split_fields
+// cuts them), 0 when that field does not start with one; `line` is moved
+// past the field. False, with `line` emptied, when no field remains.
+bool next_field_double(std::string_view& line, double& value);
+
 // Appends v as printf's %.<precision>g would write it; NaN is always "nan".
 void append_general(std::string& out, double v, int precision);
 std::string general(double v, int precision = 6);

@@ -104,6 +104,11 @@ double scattering_amount(std::int32_t method, double a_t, double c_t, double a_r
     }
 }
 
+struct scattering_reference {
+    double a = 0.0;
+    double c = 0.0;
+};
+
 // Everything a correction needs that does not change from record to record.
 class corrector {
 public:
@@ -156,6 +161,23 @@ public:
         return a_t_i - scattering_amount(ds_.scat_method, a_t_i, c_t_i, a_ref, c_ref);
     }
 
+    // aT and cT of the reference channels of a record (zero when no
+    // reference is used): the same for every channel of that record.
+    scattering_reference reference_of(const ixo_data& rec, const conditions& at) const
+    {
+        if (!scattering_ || !uses_reference(ds_.scat_method))
+            return {};
+        return {a_t(rec, a_ref_, at), c_t(rec, c_ref_, at)};
+    }
+
+    // a_final with the record's reference values worked out once.
+    double a_final(double a_t_i, double c_t_i, const scattering_reference& ref) const
+    {
+        if (!scattering_)
+            return a_t_i;
+        return a_t_i - scattering_amount(ds_.scat_method, a_t_i, c_t_i, ref.a, ref.c);
+    }
+
     bool scattering() const { return scattering_; }
 
 private:
@@ -192,8 +214,9 @@ ixo_data IXO_Data::correct_one_line(std::int32_t index) const
     out.c.resize(channels);
     for (std::size_t i = 0; i < channels; ++i)
         out.c[i] = fix.c_t(rec, i, at);
+    const scattering_reference ref = fix.reference_of(rec, at);
     for (std::size_t i = 0; i < channels; ++i)
-        out.a[i] = fix.a_final(rec, fix.a_t(rec, i, at), out.c[i], at);
+        out.a[i] = fix.a_final(fix.a_t(rec, i, at), out.c[i], ref);
     return out;
 }
 

@@ -64,6 +64,22 @@ struct aux_reader {
             last.pres = text::leading_double(fields[first + 2]);
         return last;
     }
+
+    // The same from the rest of a data line, after the spectra.
+    ctd_struct read_next(std::string_view& rest, bool with_saln)
+    {
+        double v = 0.0;
+        if (!text::next_field_double(rest, v))
+            return last;
+        last.temp = v;
+        if (!text::next_field_double(rest, v))
+            return last;
+        if (with_saln)
+            last.saln = v;
+        if (text::next_field_double(rest, v))
+            last.pres = v;
+        return last;
+    }
 };
 
 // "C412.3  A413.1 ..." gives the c and the a wavelength of one channel.
@@ -204,22 +220,22 @@ void read_ixo(IXO_Data& ds, line_reader& in, bool as_water)
 
     record_target target{ds, as_water};
     aux_reader aux;
-    std::vector<std::string_view> fields;
     std::string_view line;
     std::size_t data_lines = 0;
     while (in.next(line)) {
-        text::split_fields(line, fields);
-        if (fields.empty())
+        std::string_view rest = line;
+        double v = 0.0;
+        if (!text::next_field_double(rest, v))
             continue;
         ixo_data rec;
-        rec.time = text::leading_double(fields[0]);
+        rec.time = v;
         rec.c.resize(channels);
         rec.a.resize(channels);
-        for (std::size_t i = 0; i < channels; ++i)
-            rec.c[i] = field_or_missing(fields, 1 + i);
-        for (std::size_t i = 0; i < channels; ++i)
-            rec.a[i] = field_or_missing(fields, 1 + channels + i);
-        target.add(std::move(rec), aux.read(fields, 1 + 2 * channels, false));
+        for (double& x : rec.c)
+            x = text::next_field_double(rest, v) ? v : missing;
+        for (double& x : rec.a)
+            x = text::next_field_double(rest, v) ? v : missing;
+        target.add(std::move(rec), aux.read_next(rest, false));
         note(*ds.log, [&] { return "Reading line " + std::to_string(data_lines); });
         ++data_lines;
     }

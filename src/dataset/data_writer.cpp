@@ -243,6 +243,16 @@ void IXO_Data::write_records(std::ostream& out, const std::vector<std::int32_t>&
 
     std::string line;
     if (!averaged) {
+        // Lines are handed to the stream in blocks of about 64 KiB: a stream
+        // writes a long piece straight through, one system call per line.
+        constexpr std::size_t block = std::size_t{1} << 16;
+        std::string pending;
+        pending.reserve(block + (std::size_t{1} << 12));
+        const auto flush_pending = [&] {
+            out.write(pending.data(), static_cast<std::streamsize>(pending.size()));
+            pending.clear();
+        };
+        try {
         for (const std::int32_t index : chosen) {
             const ixo_data rec = record_at(index);
             line.clear();
@@ -259,10 +269,17 @@ void IXO_Data::write_records(std::ostream& out, const std::vector<std::int32_t>&
                 append_value(line, row.pres);
             }
             line += '\n';
-            out.write(line.data(), static_cast<std::streamsize>(line.size()));
+            pending += line;
+            if (pending.size() >= block)
+                flush_pending();
             if (log->enabled())
                 log->line("Writing line " + std::to_string(index));
         }
+        } catch (...) {
+            flush_pending();
+            throw;
+        }
+        flush_pending();
         return;
     }
 

@@ -420,7 +420,7 @@ double devfile::temp_adjustment(bool a_channel, std::size_t w, const bin_positio
     const std::vector<double>& table = a_channel ? temp_adjustments_a : temp_adjustments_c;
     const std::size_t n = temp_bins.size();
     const std::size_t stride = num_tempbins;
-    if (n == 0 || stride < n || w >= table.size() / stride)
+    if (n == 0 || stride < n || w >= table.size() || (w + 1) * stride > table.size())
     {
         std::string message = "devfile::temp_adjustment: no compensation row ";
         message += std::to_string(w);
