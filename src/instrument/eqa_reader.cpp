@@ -1,5 +1,7 @@
 #include "instrument/eqa_reader.hpp"
 
+#include "instrument/meter_conversions.hpp"
+
 #include "common/error.hpp"
 #include "common/text_numbers.hpp"
 
@@ -57,20 +59,7 @@ std::string hex_reversed(const std::uint8_t* p)
     return hex(p[2]) + " " + hex(p[1]) + " " + hex(p[0]) + "  ";
 }
 
-std::string zero_padded(std::uint32_t v, std::size_t width)
-{
-    std::string digits = std::to_string(v);
-    if (digits.size() < width)
-        digits.insert(0, width - digits.size(), '0');
-    return digits;
-}
 
-// The meter's housing temperature in degrees C, from its counts.
-double internal_temperature(std::uint32_t counts)
-{
-    const double x = counts;
-    return 0.045113 * x + 10.61831 - 4891.32 / x + 208130.2 / (x * x) + 1171473 / (x * x * x);
-}
 
 // Signal over reference, kept off zero so that its logarithm stays finite.
 double ratio(double signal, double reference)
@@ -382,7 +371,7 @@ void eqa_reader::convert()
     const devfile& d = *device;
     const bool dumping = tracing();
 
-    const double temperature = internal_temperature(packet_.int_temp_counts);
+    const double temperature = eqa_internal_temperature(packet_.int_temp_counts);
     helper->show_internal_temp("Internal Temp: " + text::fixed(temperature, 1));
     helper->show_external_temp("");
 

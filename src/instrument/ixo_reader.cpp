@@ -1,5 +1,7 @@
 #include "instrument/ixo_reader.hpp"
 
+#include "instrument/meter_conversions.hpp"
+
 #include "common/error.hpp"
 #include "common/text_numbers.hpp"
 
@@ -34,32 +36,6 @@ std::uint32_t be32(const std::uint8_t* p)
            (static_cast<std::uint32_t>(p[2]) << 8) | p[3];
 }
 
-// printf's %0<width>u.
-std::string zero_padded(std::uint32_t v, std::size_t width)
-{
-    std::string digits = std::to_string(v);
-    if (digits.size() < width)
-        digits.insert(0, width - digits.size(), '0');
-    return digits;
-}
-
-// The thermistor inside the meter's housing, in degrees C.
-double internal_temperature(std::uint32_t counts)
-{
-    const double volts = counts * 5.0 / 65535;
-    double resistance = volts * 10000 / (4.516 - volts);
-    // Covers a zero count and the divider's far end, where the formula breaks down.
-    if (!(resistance > 500.0))
-        resistance = 500.0;
-    const double l = std::log(resistance);
-    return 1 / (0.00093135 + 0.000221631 * l + 1.25741e-07 * l * l * l) - 273.15;
-}
-
-double external_temperature(std::uint32_t counts)
-{
-    const double t = counts;
-    return -7.1023317e-13 * t * t * t + 7.0934192e-08 * t * t - 0.00387065673 * t + 95.8241397;
-}
 
 // Signal over reference, kept off zero so that its logarithm stays finite.
 double ratio(double signal, double reference)
@@ -293,8 +269,8 @@ void ixo_reader::convert(packet& p, std::size_t start)
     current.c.clear();
     current.time = elapsed_time(p.time_stamp);
 
-    const double t = internal_temperature(p.int_temp_counts);
-    p.ext_temperature = external_temperature(p.ext_temp_counts);
+    const double t = ixo_internal_temperature(p.int_temp_counts);
+    p.ext_temperature = ixo_external_temperature(p.ext_temp_counts);
 
     current.a.reserve(n);
     current.c.reserve(n);

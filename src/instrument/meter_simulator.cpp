@@ -1,5 +1,7 @@
 #include "instrument/meter_simulator.hpp"
 
+#include "instrument/meter_conversions.hpp"
+
 #include "common/error.hpp"
 
 #include <algorithm>
@@ -56,30 +58,6 @@ double standard_normal(std::mt19937& g)
     const double u1 = 1.0 - uniform01(g);
     const double u2 = uniform01(g);
     return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * std::numbers::pi * u2);
-}
-
-// The readers' conversions of temperature counts, repeated here so that the
-// spectra meant are those the readers compute from the counts sent.
-double ixo_internal_temp(std::uint32_t counts)
-{
-    const double volts = counts * 5.0 / 65535;
-    double resistance = volts * 10000 / (4.516 - volts);
-    if (!(resistance > 500.0))
-        resistance = 500.0;
-    const double l = std::log(resistance);
-    return 1 / (0.00093135 + 0.000221631 * l + 1.25741e-07 * l * l * l) - 273.15;
-}
-
-double ixo_external_temp(std::uint32_t counts)
-{
-    const double t = counts;
-    return -7.1023317e-13 * t * t * t + 7.0934192e-08 * t * t - 0.00387065673 * t + 95.8241397;
-}
-
-double eqa_internal_temp(std::uint32_t counts)
-{
-    const double x = counts;
-    return 0.045113 * x + 10.61831 - 4891.32 / x + 208130.2 / (x * x) + 1171473 / (x * x * x);
 }
 
 // The count in [lo, hi] whose temperature lies nearest the target, for a
@@ -356,10 +334,10 @@ void meter_simulator::make_ixo(state& s, simulated_record& r) const
 
     simulated_spectrum meant;
     const std::uint32_t internal =
-        nearest_count(ixo_internal_temp, ixo_internal_lowest, ixo_internal_highest, housing_target(s));
-    const std::uint32_t external = nearest_count(ixo_external_temp, 0, 0xFFFF, s.water_temp);
-    meant.internal_temp = ixo_internal_temp(internal);
-    meant.external_temp = ixo_external_temp(external);
+        nearest_count(ixo_internal_temperature, ixo_internal_lowest, ixo_internal_highest, housing_target(s));
+    const std::uint32_t external = nearest_count(ixo_external_temperature, 0, 0xFFFF, s.water_temp);
+    meant.internal_temp = ixo_internal_temperature(internal);
+    meant.external_temp = ixo_external_temperature(external);
     meant.meter_time = meter_time(s, s.spectrum_index);
     meant.values = spectrum(s, d.a_wavelengths, d.c_wavelengths);
     meant.values.time = elapsed_ms(s.spectrum_index);
@@ -438,8 +416,8 @@ void meter_simulator::make_eqa(state& s, simulated_record& r) const
         ++s.spectrum_index;
     }
     // One housing temperature per record, taken as its last group is measured.
-    const std::uint32_t internal = nearest_count(eqa_internal_temp, eqa_internal_lowest, 0xFFFF, housing_target(s));
-    const double temperature = eqa_internal_temp(internal);
+    const std::uint32_t internal = nearest_count(eqa_internal_temperature, eqa_internal_lowest, 0xFFFF, housing_target(s));
+    const double temperature = eqa_internal_temperature(internal);
 
     std::vector<std::uint8_t>& b = r.bytes;
     b.assign(eqa_record_size, 0);
