@@ -1,5 +1,6 @@
 #include "common/error.hpp"
 #include "dataset/ixo_data.hpp"
+#include "test_support.hpp"
 
 #include <gtest/gtest.h>
 
@@ -13,16 +14,7 @@ namespace {
 
 using vantrel::IXO_Data;
 
-template <class F>
-std::string error_text(F&& f)
-{
-    try {
-        f();
-    } catch (const vantrel::error& e) {
-        return e.what();
-    }
-    return "<no error>";
-}
+using vantrel::testing::error_of;
 
 constexpr std::size_t channels = 8;
 constexpr std::size_t record_count = 5;
@@ -337,31 +329,31 @@ TEST_F(corrections, scattering_needs_both_the_switch_and_a_known_method)
 
 TEST_F(corrections, record_access_is_checked)
 {
-    EXPECT_EQ(error_text([&] { ds.correct_one_line(-1); }), "Record index out of range.");
-    EXPECT_EQ(error_text([&] { ds.correct_one_line(static_cast<std::int32_t>(record_count)); }),
+    EXPECT_EQ(error_of([&] { ds.correct_one_line(-1); }), "Record index out of range.");
+    EXPECT_EQ(error_of([&] { ds.correct_one_line(static_cast<std::int32_t>(record_count)); }),
               "Record index out of range.");
-    EXPECT_EQ(error_text([&] { ds.correct_one_line(static_cast<std::int32_t>(record_count) - 1); }), "<no error>");
+    EXPECT_EQ(error_of([&] { ds.correct_one_line(static_cast<std::int32_t>(record_count) - 1); }), "");
     ds.records.clear();
-    EXPECT_EQ(error_text([&] { ds.correct_one_line(0); }), "Calling correct_one_line before loading data!");
+    EXPECT_EQ(error_of([&] { ds.correct_one_line(0); }), "Calling correct_one_line before loading data!");
 }
 
 TEST_F(corrections, water_correction_needs_a_loaded_blank)
 {
     ds.apply_water = true;
     ds.water_loaded = false;
-    EXPECT_EQ(error_text([&] { ds.correct_one_line(0); }), "No water calibration loaded.");
-    EXPECT_EQ(error_text([&] { ds.corrected_series(true, 0); }), "No water calibration loaded.");
-    EXPECT_EQ(error_text([&] { ds.corrected_series(false, 0); }), "No water calibration loaded.");
+    EXPECT_EQ(error_of([&] { ds.correct_one_line(0); }), "No water calibration loaded.");
+    EXPECT_EQ(error_of([&] { ds.corrected_series(true, 0); }), "No water calibration loaded.");
+    EXPECT_EQ(error_of([&] { ds.corrected_series(false, 0); }), "No water calibration loaded.");
 }
 
 TEST_F(corrections, merged_source_needs_merged_ctd_for_a_record_even_when_unused)
 {
     ds.ctd_merged = false;
     ds.temp_source = 2;
-    EXPECT_EQ(error_text([&] { ds.correct_one_line(0); }), "CTD data not merged");
+    EXPECT_EQ(error_of([&] { ds.correct_one_line(0); }), "CTD data not merged");
     ds.temp_source = 1;
     ds.saln_source = 2;
-    EXPECT_EQ(error_text([&] { ds.correct_one_line(0); }), "CTD data not merged");
+    EXPECT_EQ(error_of([&] { ds.correct_one_line(0); }), "CTD data not merged");
 }
 
 TEST_F(corrections, series_reads_merged_rows_without_the_merged_check)
@@ -385,12 +377,12 @@ TEST_F(corrections, series_reads_merged_rows_without_the_merged_check)
 TEST_F(corrections, unknown_sources_are_refused_in_each_operation_own_words)
 {
     ds.temp_source = 4;
-    EXPECT_EQ(error_text([&] { ds.correct_one_line(0); }), "Temperature source not recognized");
-    EXPECT_EQ(error_text([&] { ds.corrected_series(true, 0); }), "Temperature source unrecognized.");
+    EXPECT_EQ(error_of([&] { ds.correct_one_line(0); }), "Temperature source not recognized");
+    EXPECT_EQ(error_of([&] { ds.corrected_series(true, 0); }), "Temperature source unrecognized.");
     ds.temp_source = 1;
     ds.saln_source = 3;
-    EXPECT_EQ(error_text([&] { ds.correct_one_line(0); }), "Salinity source not recognized");
-    EXPECT_EQ(error_text([&] { ds.corrected_series(false, 0); }), "Salinity source unrecognized.");
+    EXPECT_EQ(error_of([&] { ds.correct_one_line(0); }), "Salinity source not recognized");
+    EXPECT_EQ(error_of([&] { ds.corrected_series(false, 0); }), "Salinity source unrecognized.");
 }
 
 // --- a series is the corrected records, channel by channel ---
