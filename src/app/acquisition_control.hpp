@@ -18,18 +18,18 @@ namespace vantrel {
 // What the acquisition reads from the acquisition panel, taken afresh at
 // every use so the user's latest edits count.
 struct acquisition_panel {
-    bool page_shown = true;  // the page "Data Acquisition" is the one shown
-    std::string device_path; // E_Device
-    std::int32_t port_number = 1; // UD_Port
-    std::string port_name;   // a port chosen by name; empty: use the number
-    bool temp = false;       // CB_Temp
-    bool saln = false;       // CB_Saln
-    bool scat = false;       // CB_ScatCorr
-    std::string temp_text = "21";   // E_Temp
-    std::string saln_text = "34";   // E_Saln
+    bool page_shown = true;           // the page "Data Acquisition" is the one shown
+    std::string device_path;          // E_Device
+    std::int32_t port_number = 1;     // UD_Port
+    std::string port_name;            // a port chosen by name; empty: use the number
+    bool temp = false;                // CB_Temp
+    bool saln = false;                // CB_Saln
+    bool scat = false;                // CB_ScatCorr
+    std::string temp_text = "21";     // E_Temp
+    std::string saln_text = "34";     // E_Saln
     std::string scat_wl_text = "715"; // E_ScatWL
-    std::int32_t scat_type = 1;     // PD_ScatType: 0 proportional, 1 baseline, 2 fixed proportion
-    bool auto_temp = false;  // "Automatically update temperature"
+    std::int32_t scat_type = 1;       // PD_ScatType: 0 proportional, 1 baseline, 2 fixed proportion
+    bool auto_temp = false;           // "Automatically update temperature"
 };
 
 // The texts the acquisition writes into the window.
