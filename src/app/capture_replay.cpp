@@ -66,12 +66,14 @@ void feed_capture(parent_reader& reader, const std::string& capture_path)
 }
 
 void replay_capture(IXO_Data& ds, std::unique_ptr<parent_reader>& reader, const std::string& capture_path,
-                    const std::string& device_path)
+                    const std::string& device_path, std::shared_ptr<diagnostic_sink> trace)
 {
     const std::int32_t model = DetectModel(device_path);
     if (model != model_ixo && model != model_eqa)
         throw error("Invalid device file");
     reader = reader_for_device_file(device_path);
+    if (trace)
+        reader->trace = std::move(trace);
     ds.model = model;
     reader->open_device_file(device_path);
 

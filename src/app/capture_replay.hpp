@@ -16,8 +16,9 @@ inline constexpr std::size_t replay_block_size = 4096;
 // keeps the replayed bytes (for a raw save) even when the replay fails.
 // The data set keeps its file name, CTD data and water blank; its records,
 // wavelengths and channel layout become those of the capture.
+// `trace`, when given, receives the decoder's traces.
 void replay_capture(IXO_Data& ds, std::unique_ptr<parent_reader>& reader, const std::string& capture_path,
-                    const std::string& device_path);
+                    const std::string& device_path, std::shared_ptr<diagnostic_sink> trace = nullptr);
 
 // Feeds a capture file to the reader in blocks of 4096 bytes; the last block
 // holds the rest and is fed even when empty. A file that cannot be opened

@@ -1,8 +1,12 @@
 // vantrel-cli: the program's post-processing and capture conversion from a terminal.
 
+#ifdef VANTREL_HAVE_SERIAL_PORT
+#include "cli/acquire_command.hpp"
+#endif
 #include "cli/process_command.hpp"
 #include "cli/replay_command.hpp"
 #include "cli/simulate_command.hpp"
+#include "cli/trace_sink.hpp"
 #include "common/error.hpp"
 
 #include <CLI/CLI.hpp>
@@ -26,6 +30,9 @@ int main(int argc, char** argv)
     app.name("vantrel-cli");
     app.set_version_flag("--version", std::string("vantrel-cli ") + VANTREL_VERSION);
     app.require_subcommand(1);
+    app.fallthrough();
+    app.add_flag("--trace", vantrel::cli::trace_requested,
+                 "Print the decoders' and the data set's traces on standard error");
 
     vantrel::cli::process_options process;
     vantrel::cli::add_process_command(app, process);
@@ -35,6 +42,10 @@ int main(int argc, char** argv)
     vantrel::cli::add_replay_command(app, replay);
     vantrel::cli::simulate_options simulate;
     vantrel::cli::add_simulate_command(app, simulate);
+#ifdef VANTREL_HAVE_SERIAL_PORT
+    vantrel::cli::acquire_options acquire;
+    vantrel::cli::add_acquire_command(app, acquire);
+#endif
 
     try {
         app.parse(argc, argv);
@@ -53,6 +64,10 @@ int main(int argc, char** argv)
             vantrel::cli::run_replay(replay);
         else if (app.got_subcommand("simulate"))
             vantrel::cli::run_simulate(simulate);
+#ifdef VANTREL_HAVE_SERIAL_PORT
+        else if (app.got_subcommand("acquire"))
+            return vantrel::cli::run_acquire(acquire);
+#endif
     } catch (const vantrel::cli::usage_error& e) {
         print_error(e.what());
         return 2;

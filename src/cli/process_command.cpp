@@ -1,6 +1,7 @@
 #include "cli/process_command.hpp"
 
 #include "app/ctd_column_choice.hpp"
+#include "cli/trace_sink.hpp"
 #include "common/error.hpp"
 #include "common/text_numbers.hpp"
 #include "dataset/ixo_data.hpp"
@@ -27,7 +28,8 @@ CLI::Validator source_check(std::vector<std::string> words)
             for (const auto& w : words)
                 if (value == w)
                     return std::string();
-            return check_number(value).empty() ? std::string() : "expected a number or one of the sources, got " + value;
+            return check_number(value).empty() ? std::string()
+                                               : "expected a number or one of the sources, got " + value;
         },
         "NUMBER");
 }
@@ -97,6 +99,7 @@ void add_process_command(CLI::App& app, process_options& o)
 void run_process(const process_options& o)
 {
     IXO_Data ds;
+    ds.set_log(trace_log());
     ds.load_file(o.input, false);
     if (o.ctd)
         merge_ctd_file(ds, *o.ctd, o.ctd_columns);

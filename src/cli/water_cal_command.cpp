@@ -1,5 +1,6 @@
 #include "cli/process_command.hpp"
 
+#include "cli/trace_sink.hpp"
 #include "common/error.hpp"
 #include "common/text_numbers.hpp"
 #include "corrections/water_cal.hpp"
@@ -49,7 +50,8 @@ std::string check_ranges(const std::string& list)
 
 void add_water_cal_command(CLI::App& app, water_cal_options& o)
 {
-    CLI::App* cmd = app.add_subcommand("water-cal", "Make a water calibration file from records of a data file");
+    CLI::App* cmd =
+        app.add_subcommand("water-cal", "Make a water calibration file from records of a data file");
     cmd->add_option("INPUT", o.input, "Data file holding the water records")->required();
     cmd->add_option("--records", o.records, "Records to average: indices and ranges, 0-based, e.g. 0-99,150")
         ->required()
@@ -64,6 +66,7 @@ void add_water_cal_command(CLI::App& app, water_cal_options& o)
 void run_water_cal(const water_cal_options& o)
 {
     IXO_Data ds;
+    ds.set_log(trace_log());
     ds.load_file(o.input, false);
     if (o.water)
         load_water(ds, *o.water);

@@ -1,3 +1,4 @@
+#include "cli_child.hpp"
 #include "common/error.hpp"
 #include "instrument/eqa_reader.hpp"
 #include "instrument/ixo_reader.hpp"
@@ -170,7 +171,8 @@ std::string ixo_device_text()
     std::string t = "IXO pty test meter\n0x5300007A\t; serial\n1\n tcal: 21.7 C\n0.0\t1.0\n19200\t; baud\n"
                     "0.25\t; path\n4\t; wavelengths\n2\t; bins\n10.0\t20.0\t; bins\n";
     for (const int wl : {412, 488, 555, 715})
-        t += "C" + std::to_string(wl) + "\tA" + std::to_string(wl + 1) + "\t16\t0.3\t0.2\t-0.05\t0.05\t-0.1\t0.1\n";
+        t += "C" + std::to_string(wl) + "\tA" + std::to_string(wl + 1) +
+             "\t16\t0.3\t0.2\t-0.05\t0.05\t-0.1\t0.1\n";
     return t + "0\n0\n";
 }
 
@@ -184,90 +186,6 @@ std::string eqa_device_text()
     }
     return t + "0\n0\n";
 }
-
-// vantrel-cli as a child whose standard output the test reads; killed at
-// the end of the test whatever happened.
-class cli_child {
-public:
-    explicit cli_child(const std::vector<std::string>& args)
-    {
-        int fds[2];
-        if (pipe(fds) != 0)
-            throw std::runtime_error("no pipe");
-        out_ = fds[0];
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        posix_spawn_file_actions_addclose(&actions, fds[1]);
-        std::vector<std::string> all = {VANTREL_CLI};
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& a : all)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        const int rc = posix_spawn(&pid_, VANTREL_CLI, &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(fds[1]);
-        if (rc != 0)
-            throw std::runtime_error("cannot start " + std::string(VANTREL_CLI));
-    }
-    ~cli_child()
-    {
-        if (pid_ > 0 && !wait_for(0ms)) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        ::close(out_);
-    }
-    cli_child(const cli_child&) = delete;
-    cli_child& operator=(const cli_child&) = delete;
-
-    // The first line of standard output, without its end; empty on time-out.
-    std::string first_line(std::chrono::milliseconds limit)
-    {
-        std::string line;
-        const auto deadline = steady::now() + limit;
-        while (steady::now() < deadline) {
-            pollfd p{out_, POLLIN, 0};
-            if (poll(&p, 1, 50) <= 0)
-                continue;
-            char ch = 0;
-            if (::read(out_, &ch, 1) != 1)
-                break;
-            if (ch == '\n')
-                return line;
-            line += ch;
-        }
-        return {};
-    }
-
-    void signal(int sig) const { kill(pid_, sig); }
-
-    // True once the child has ended within the limit; its status is kept.
-    bool wait_for(std::chrono::milliseconds limit)
-    {
-        if (status_)
-            return true;
-        const auto deadline = steady::now() + limit;
-        do {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                status_ = status;
-                return true;
-            }
-            std::this_thread::sleep_for(10ms);
-        } while (steady::now() < deadline);
-        return false;
-    }
-
-    bool exited_cleanly() const { return status_ && WIFEXITED(*status_) && WEXITSTATUS(*status_) == 0; }
-
-private:
-    pid_t pid_ = -1;
-    int out_ = -1;
-    std::optional<int> status_;
-};
 
 class simulator_pty_test : public temp_dir_test {};
 
@@ -289,8 +207,8 @@ TEST_F(simulator_pty_test, reader_on_the_qt_port_decodes_the_live_stream)
         const std::string dev = path(ixo ? "ixo.dev" : "eqa.dev");
         write_text(dev, ixo ? ixo_device_text() : eqa_device_text());
 
-        cli_child child({"simulate", "--device", dev, "--pty", "--records", std::to_string(c.records), "--rate", "50",
-                         "--seed", "7"});
+        cli_child child({"simulate", "--device", dev, "--pty", "--records", std::to_string(c.records),
+                         "--rate", "50", "--seed", "7"});
         const std::string port_path = child.first_line(5000ms);
         ASSERT_FALSE(port_path.empty()) << "no pseudo-terminal path printed";
 
@@ -349,7 +267,8 @@ TEST_F(simulator_pty_test, termination_signal_ends_the_stream)
 {
     write_text(path("ixo.dev"), ixo_device_text());
     for (const int sig : {SIGTERM, SIGINT}) {
-        cli_child child({"simulate", "--device", path("ixo.dev"), "--pty", "--records", "1000000", "--rate", "50"});
+        cli_child child(
+            {"simulate", "--device", path("ixo.dev"), "--pty", "--records", "1000000", "--rate", "50"});
         const std::string port_path = child.first_line(5000ms);
         ASSERT_FALSE(port_path.empty());
         qt_serial port;
