@@ -163,6 +163,7 @@ bool acquisition_control::start_reader(const acquisition_panel& p)
     DataSet->model = eqa ? model_eqa : model_ixo;
     ui.set_reference_spectra_enabled(eqa);
     Reader->make_port = make_port;
+    packets_released = 0;
     Reader->trace = trace;
     Reader->helper = ui.make_status_helper();
 
@@ -252,6 +253,24 @@ void acquisition_control::copy_new_records()
         to.push_back(from[i]);
 }
 
+// Only the newest packet is read during an acquisition (its external
+// temperature); the raw counts of the older ones, by far the largest part of
+// a packet, are let go so that a long run stays within memory. Their
+// converted spectra are in the records.
+void acquisition_control::release_old_packet_counts()
+{
+    auto& packets = Reader->packets;
+    if (packets_released > packets.size())
+        packets_released = 0;
+    for (; packets_released + 1 < packets.size(); ++packets_released) {
+        packet& p = packets[packets_released];
+        for (auto* counts : {&p.c_reference, &p.a_reference, &p.c_signal, &p.a_signal})
+            std::vector<double>().swap(*counts);
+        std::vector<std::int32_t>().swap(p.signals);
+        std::vector<std::int32_t>().swap(p.references);
+    }
+}
+
 void acquisition_control::take_preview_inputs(const acquisition_panel& p)
 {
     DataSet->apply_temp = p.temp;
@@ -270,6 +289,7 @@ void acquisition_control::Timer1Timer()
         // A failed read is tried again at the next tick.
     }
     copy_new_records();
+    release_old_packet_counts();
     take_preview_inputs(ui.panel());
 
     switch (AcqState) {

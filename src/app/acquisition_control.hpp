@@ -139,6 +139,7 @@ public:
 private:
     bool start_reader(const acquisition_panel& p);
     void copy_new_records();
+    void release_old_packet_counts();
     void take_preview_inputs(const acquisition_panel& p);
     void tick_waiting();
     void tick_ask_save_file();
@@ -153,6 +154,7 @@ private:
     serial_factory make_port;
     clock now;
     bool running = false;
+    std::size_t packets_released = 0;
 };
 
 // "ixo_123_20090805140408.dat": model word, serial number, local date and

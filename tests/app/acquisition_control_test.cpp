@@ -264,6 +264,12 @@ TEST_F(acquisition_test, a_whole_acquisition_writes_every_record_to_the_continuo
     }
     EXPECT_GT(ui.arrivals, 0);
     EXPECT_GT(ui.redraws, 0);
+    // Every packet is kept, only the newest with its raw counts.
+    const auto& packets = ctl.Reader->packets;
+    ASSERT_EQ(packets.size(), ctl.Reader->records.size());
+    EXPECT_TRUE(packets.front().a_signal.empty());
+    EXPECT_EQ(packets.front().serial_number, packets.back().serial_number);
+    EXPECT_EQ(packets.back().a_signal.size(), 86U);
     EXPECT_NE(ui.text(acquisition_text::L_SizeOfFile).find("File size: "), std::string::npos);
 
     send(2);
