@@ -1,5 +1,7 @@
 #include "plots/parent_frame.hpp"
 
+#include "plots/plot_prompts.hpp"
+
 #include <cmath>
 #include <stdexcept>
 
@@ -28,6 +30,11 @@ template <class List> std::int32_t nearest_index(double value, const List& wavel
 TFr_ParentFrame::TFr_ParentFrame(QWidget* parent) : QFrame(parent) {}
 
 TFr_ParentFrame::~TFr_ParentFrame() = default;
+
+plot_prompts& TFr_ParentFrame::prompts() const
+{
+    return prompts_ != nullptr ? *prompts_ : qt_prompts();
+}
 
 void TFr_ParentFrame::SetDataSet(IXO_Data* /*data*/) {}
 

@@ -9,6 +9,7 @@
 namespace vantrel {
 
 class IXO_Data;
+class plot_prompts;
 
 // Every view of the data set is a frame of this kind. The main window talks
 // to all of them through these four operations; the base does nothing.
@@ -32,6 +33,14 @@ public:
     // entries wins. Throws std::invalid_argument on an empty list.
     static std::int32_t nearest_wavelength_index(double value, const std::vector<double>& wavelengths);
     static std::int32_t nearest_wavelength_index(double value, const std::deque<double>& wavelengths);
+
+    // Where the frame asks the user (file names, messages, the water
+    // calibration dialog); the program's Qt dialogs unless set. Not owned.
+    void set_prompts(plot_prompts* prompts) { prompts_ = prompts; }
+    plot_prompts& prompts() const;
+
+private:
+    plot_prompts* prompts_ = nullptr;
 };
 
 } // namespace vantrel
