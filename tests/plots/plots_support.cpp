@@ -1,0 +1,15 @@
+// The replay helper of the plot tests, kept out of reach of Qt's keyword macros.
+#include "app/capture_replay.hpp"
+#include "plots_support.hpp"
+
+namespace vantrel::testing {
+
+std::unique_ptr<IXO_Data> replayed(const std::string& capture, const std::string& device)
+{
+    auto ds = std::make_unique<IXO_Data>();
+    std::unique_ptr<parent_reader> reader;
+    replay_capture(*ds, reader, example(capture), example(device));
+    return ds;
+}
+
+} // namespace vantrel::testing
