@@ -5,9 +5,15 @@
 #include "common/error.hpp"
 #include "common/text_numbers.hpp"
 
+#include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
+#include <string_view>
+#include <type_traits>
 
 namespace vantrel {
 
@@ -36,6 +42,89 @@ std::uint32_t be32(const std::uint8_t* p)
            (static_cast<std::uint32_t>(p[2]) << 8) | p[3];
 }
 
+// The sum of the bytes [from, to), eight at a time: two 16-bit lanes per
+// 32 bits gather the even and the odd bytes, folded before they can overflow.
+std::uint32_t byte_sum(const std::uint8_t* from, const std::uint8_t* to)
+{
+    constexpr std::uint64_t low_bytes = 0x00FF00FF00FF00FFULL;
+    constexpr std::size_t words_per_fold = 128; // 128 x 2 x 255 fits a 16-bit lane
+    std::uint32_t sum = 0;
+    while (to - from >= 8) {
+        std::uint64_t lanes = 0;
+        for (std::size_t k = 0; k < words_per_fold && to - from >= 8; ++k, from += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, from, sizeof word);
+            lanes += (word & low_bytes) + ((word >> 8) & low_bytes);
+        }
+        for (int lane = 0; lane < 4; ++lane, lanes >>= 16)
+            sum += static_cast<std::uint32_t>(lanes & 0xFFFF);
+    }
+    for (; from < to; ++from)
+        sum += *from;
+    return sum;
+}
+
+// The temperature compensation of the first out.size() channels of one kind
+// at one temperature, value for value what devfile::temp_adjustment gives,
+// with the row check and the choice of form made once per record.
+void fill_compensation(const devfile& d, bool a_channel, const devfile::bin_position& at,
+                       std::vector<double>& out)
+{
+    const std::vector<double>& table = a_channel ? d.temp_adjustments_a : d.temp_adjustments_c;
+    const std::size_t n = out.size();
+    const std::size_t stride = d.num_tempbins;
+    if (d.temp_bins.empty() || stride < d.temp_bins.size() || n * stride > table.size()) {
+        // The device's own lookup reports the missing row.
+        for (std::size_t j = 0; j < n; ++j)
+            out[j] = d.temp_adjustment(a_channel, j, at);
+        return;
+    }
+    const double* row = table.data() + at.low;
+    switch (at.kind) {
+    case devfile::bin_position::not_a_number:
+        std::fill(out.begin(), out.end(), std::numeric_limits<double>::quiet_NaN());
+        break;
+    case devfile::bin_position::exact:
+        for (std::size_t j = 0; j < n; ++j, row += stride)
+            out[j] = row[0];
+        break;
+    case devfile::bin_position::between: {
+        const double fraction = at.fraction; // held apart from the stores into out
+        for (std::size_t j = 0; j < n; ++j, row += stride)
+            out[j] = row[0] + fraction * (row[1] - row[0]);
+        break;
+    }
+    }
+}
+
+// The pieces of a status text, appended in order: texts, and integers in decimal.
+void append_part(std::string& out, std::string_view piece)
+{
+    out.append(piece);
+}
+
+template <typename Integer>
+requires std::is_integral_v<Integer>
+void append_part(std::string& out, Integer value)
+{
+    std::array<char, 24> digits{};
+    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
+    out.append(digits.data(), end);
+}
+
+template <typename... Parts> void append_parts(std::string& out, const Parts&... parts)
+{
+    (append_part(out, parts), ...);
+}
+
+// A status text built in one reused string: the texts of every record then
+// cost no allocation.
+template <typename... Parts> const std::string& compose(std::string& out, const Parts&... parts)
+{
+    out.clear();
+    append_parts(out, parts...);
+    return out;
+}
 
 // Signal over reference, kept off zero so that its logarithm stays finite.
 double ratio(double signal, double reference)
@@ -101,7 +190,7 @@ void ixo_reader::feed(const std::uint8_t* bytes, std::size_t count)
     if (count == 0)
         return;
     const std::size_t first_new = buffer.size();
-    buffer.insert(buffer.end(), bytes, bytes + count);
+    append_to_buffer(bytes, count);
 
     for (std::size_t i = first_new; i < buffer.size(); ++i) {
         // Between patterns only an FF can start one: skip to the next.
@@ -158,7 +247,7 @@ void ixo_reader::close_record(std::size_t end)
         ++lost_records;
     }
     const auto seen = static_cast<std::int32_t>(records.size()) + lost_records;
-    helper->show_progress(std::to_string(lost_records) + " of " + std::to_string(seen) + " records lost");
+    helper->show_progress(compose(status_text_, lost_records, " of ", seen, " records lost"));
     record_start = record_end;
 }
 
@@ -227,16 +316,17 @@ void ixo_reader::decode_record(std::size_t start, std::size_t end)
     if (available < header_size + bytes_per_wavelength * n + trailer_size)
         throw error("Record is shorter than its layout.");
 
-    p.c_reference.reserve(n);
-    p.a_reference.reserve(n);
-    p.c_signal.reserve(n);
-    p.a_signal.reserve(n);
-    for (std::size_t j = 0; j < n; ++j) {
-        const std::uint8_t* w = r + header_size + bytes_per_wavelength * j;
-        p.c_reference.push_back(be16(w));
-        p.a_reference.push_back(be16(w + 2));
-        p.c_signal.push_back(be16(w + 4));
-        p.a_signal.push_back(be16(w + 6));
+    // Sized once and filled in place: this loop runs for every record of an acquisition.
+    p.c_reference.resize(n);
+    p.a_reference.resize(n);
+    p.c_signal.resize(n);
+    p.a_signal.resize(n);
+    const std::uint8_t* w = r + header_size;
+    for (std::size_t j = 0; j < n; ++j, w += bytes_per_wavelength) {
+        p.c_reference[j] = be16(w);
+        p.a_reference[j] = be16(w + 2);
+        p.c_signal[j] = be16(w + 4);
+        p.a_signal[j] = be16(w + 6);
     }
     const std::uint8_t* trailer = r + header_size + bytes_per_wavelength * n;
     p.checksum = be16(trailer);
@@ -254,9 +344,7 @@ void ixo_reader::convert(packet& p, std::size_t start)
 {
     const std::size_t n = p.num_wavelengths;
     const std::size_t checksum_at = start + header_size + bytes_per_wavelength * n;
-    std::uint32_t sum = 0;
-    for (std::size_t k = start; k < checksum_at; ++k)
-        sum += buffer[k];
+    const std::uint32_t sum = byte_sum(buffer.data() + start, buffer.data() + checksum_at);
     if ((sum & 0xFFFFU) != p.checksum) {
         // A corrupted record is dropped without counting it as lost.
         if (trace && trace->enabled())
@@ -265,23 +353,25 @@ void ixo_reader::convert(packet& p, std::size_t start)
         return;
     }
 
-    current.a.clear();
-    current.c.clear();
     current.time = elapsed_time(p.time_stamp);
 
     const double t = ixo_internal_temperature(p.int_temp_counts);
     p.ext_temperature = ixo_external_temperature(p.ext_temp_counts);
 
-    current.a.reserve(n);
-    current.c.reserve(n);
+    // Every value of both lists is written below.
+    current.a.resize(n);
+    current.c.resize(n);
     const devfile::bin_position at = device->locate_bin(t);
+    // The compensation goes into the record's lists first; the counts are added on top.
+    fill_compensation(*device, false, at, current.c);
+    fill_compensation(*device, true, at, current.a);
+    const double* c_offsets = device->c_offsets.data();
+    const double* a_offsets = device->a_offsets.data();
     for (std::size_t j = 0; j < n; ++j) {
         const double c_ratio = ratio(p.c_signal[j], p.c_reference[j]);
         const double a_ratio = ratio(p.a_signal[j], p.a_reference[j]);
-        current.c.push_back(device->c_offsets[j] - 4.0 * std::log(c_ratio) +
-                            device->temp_adjustment(false, j, at));
-        current.a.push_back(device->a_offsets[j] - 4.0 * std::log(a_ratio) +
-                            device->temp_adjustment(true, j, at));
+        current.c[j] = c_offsets[j] - 4.0 * std::log(c_ratio) + current.c[j];
+        current.a[j] = a_offsets[j] - 4.0 * std::log(a_ratio) + current.a[j];
     }
 
     show_status(p, t);
@@ -292,16 +382,18 @@ void ixo_reader::convert(packet& p, std::size_t start)
 void ixo_reader::show_status(const packet& p, double internal_temp)
 {
     const std::uint32_t elapsed = p.time_stamp - first_time_stamp;
-    helper->show_time_stamp("Time stamp: " + std::to_string(elapsed));
+    helper->show_time_stamp(compose(status_text_, "Time stamp: ", elapsed));
 
     const auto device_serial = static_cast<std::uint32_t>(device->serial_number);
-    std::string serial_text = "ixo" + zero_padded(p.serial_number, 3);
+    compose(status_text_, "ixo", zero_padded(p.serial_number, 3));
     if (p.serial_number != device_serial)
-        serial_text += "\tSerial number of devfile: " + std::to_string(device_serial);
-    helper->show_serial(serial_text);
+        append_parts(status_text_, "\tSerial number of devfile: ", device_serial);
+    helper->show_serial(status_text_);
 
-    helper->show_internal_temp("Internal temperature: " + text::fixed(internal_temp, 1));
-    helper->show_external_temp("External temperature: " + text::fixed(p.ext_temperature, 1));
+    helper->show_internal_temp(
+        compose(status_text_, "Internal temperature: ", text::fixed(internal_temp, 1)));
+    helper->show_external_temp(
+        compose(status_text_, "External temperature: ", text::fixed(p.ext_temperature, 1)));
 }
 
 } // namespace vantrel

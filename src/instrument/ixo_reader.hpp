@@ -38,6 +38,7 @@ private:
     // the bytes show whether the real one follows at that record's end.
     std::optional<std::size_t> deferred_sync_;
     std::size_t deferred_end_ = 0;
+    std::string status_text_; // reused for every status text shown
 };
 
 } // namespace vantrel

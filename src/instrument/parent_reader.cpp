@@ -6,6 +6,7 @@
 #include "instrument/eqa_reader.hpp"
 #include "instrument/ixo_reader.hpp"
 
+#include <algorithm>
 #include <fstream>
 
 namespace vantrel {
@@ -63,6 +64,14 @@ void parent_reader::read_port(std::size_t max_bytes)
     std::vector<std::uint8_t> chunk(max_bytes);
     const std::size_t got = port->read(chunk.data(), chunk.size());
     feed(chunk.data(), got);
+}
+
+void parent_reader::append_to_buffer(const std::uint8_t* bytes, std::size_t count)
+{
+    // Untouched capacity costs address space only, not memory.
+    if (buffer.capacity() - buffer.size() < count)
+        buffer.reserve(std::max(buffer.size() + count, 4 * buffer.capacity()));
+    buffer.insert(buffer.end(), bytes, bytes + count);
 }
 
 double parent_reader::elapsed_time(std::uint32_t meter_time)

@@ -63,6 +63,9 @@ protected:
     void write_buffer(const std::string& path) const;
     void open_port();
     void read_port(std::size_t max_bytes);
+    // Appends received bytes to `buffer`, which grows in steps of four times
+    // its size: an acquisition's stream is then copied far less often.
+    void append_to_buffer(const std::uint8_t* bytes, std::size_t count);
     // Record time: 0 for the first record, later ones relative to it.
     double elapsed_time(std::uint32_t meter_time);
 };

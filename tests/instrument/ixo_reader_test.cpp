@@ -396,14 +396,32 @@ TEST_F(ixo_reader_test, temperatures_follow_thermistor_and_polynomial)
 
 TEST_F(ixo_reader_test, checksum_is_the_low_16_bits_of_the_byte_sum)
 {
-    fill_device(*reader.device, 40);
-    record_fields f;
-    f.counts.assign(40, {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF});
-    const bytes b = encode(f);
-    ASSERT_GT(byte_sum(bytes(b.begin(), b.end() - 3)), 0xFFFFu); // the sum does overflow 16 bits
-    feed(stream_of({f}));
-    ASSERT_EQ(reader.records.size(), 1u);
-    EXPECT_EQ(reader.lost_records, 0);
+    // Counts of FF bytes make the sum as large as it gets; the longest record
+    // (255 wavelengths, 2072 bytes) is summed over more than a thousand bytes.
+    for (const std::size_t n : {std::size_t{40}, std::size_t{255}}) {
+        SCOPED_TRACE(n);
+        ixo_reader r;
+        fill_device(*r.device, n);
+        auto sink = std::make_shared<recording_sink>();
+        r.trace = sink;
+        record_fields f;
+        f.counts.assign(n, {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF});
+        const bytes good = encode(f);
+        const std::uint32_t full_sum = byte_sum(bytes(good.begin(), good.end() - 3));
+        ASSERT_GT(full_sum, 0xFFFFu); // the sum does overflow 16 bits
+
+        bytes wrong = good;
+        wrong.end()[-3] ^= 0x01; // the checksum field, so the full sum shows in the trace
+        bytes stream = good;
+        stream.insert(stream.end(), wrong.begin(), wrong.end());
+        stream.insert(stream.end(), sync_pattern.begin(), sync_pattern.end());
+        r.feed(stream.data(), stream.size());
+        ASSERT_EQ(r.records.size(), 1u);
+        EXPECT_EQ(r.lost_records, 0);
+        EXPECT_TRUE(std::any_of(sink->lines.begin(), sink->lines.end(), [&](const std::string& l) {
+            return l.rfind("Failed checksum; added to " + std::to_string(full_sum) + "\n", 0) == 0;
+        }));
+    }
 }
 
 TEST_F(ixo_reader_test, corrupted_record_is_dropped_without_being_counted)
