@@ -3,6 +3,7 @@
 #include "corrections/water_cal.hpp"
 
 #include "common/error.hpp"
+#include "common/file_output.hpp"
 #include "common/line_reader.hpp"
 #include "common/local_time.hpp"
 #include "common/text_numbers.hpp"
@@ -109,14 +110,7 @@ void IXO_Data::save_water_cal(const std::string& path, const std::vector<std::in
     out << "\r\n";
     write_records(out, indices, true, true, false, false);
 
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file)
-        throw error("Unable to open file for saving.  Is this file opened in another program?");
-    const std::string text = out.str();
-    file.write(text.data(), static_cast<std::streamsize>(text.size()));
-    file.close();
-    if (!file)
-        throw error("Unable to write to " + path + ".");
+    file_output::write_file(path, out.str());
     if (log->enabled())
         log->line("Finished writing output to " + path);
 }

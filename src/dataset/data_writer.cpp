@@ -1,10 +1,12 @@
 // Writing data files: processed files, meter-format files, the continuous save.
 
 #include "common/error.hpp"
+#include "common/file_output.hpp"
 #include "common/text_numbers.hpp"
 #include "dataset/ixo_data.hpp"
 
 #include <algorithm>
+#include <filesystem>
 #include <limits>
 #include <numeric>
 #include <ostream>
@@ -15,8 +17,6 @@ namespace {
 
 constexpr int data_digits = 10;  // every field of a data line
 constexpr int header_digits = 6; // numbers in header lines and labels
-
-const char* const open_failed = "Unable to open file for saving.  Is this file opened in another program?";
 
 bool is_wavelength_line(const std::string& line)
 {
@@ -80,34 +80,12 @@ double value_at(const ixo_data& rec, const column& col)
     return col.index < values.size() ? values[col.index] : std::numeric_limits<double>::quiet_NaN();
 }
 
-void check_written(std::ostream& out, const std::string& path)
-{
-    if (!out)
-        throw error("Unable to write to " + path + ".");
-}
-
-void finish_file(std::ofstream& out, const std::string& path)
-{
-    out.flush();
-    check_written(out, path);
-    out.close();
-    check_written(out, path);
-}
-
 // A column title: its letter, the wavelength, a tab.
 void label(std::string& title, const char* letter, const std::string& wl)
 {
     title += letter;
     title += wl;
     title += '\t';
-}
-
-std::ofstream open_for_saving(const std::string& path)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out)
-        throw error(open_failed);
-    return out;
 }
 
 } // namespace
@@ -253,28 +231,32 @@ void IXO_Data::write_records(std::ostream& out, const std::vector<std::int32_t>&
             pending.clear();
         };
         try {
-        for (const std::int32_t index : chosen) {
-            const ixo_data rec = record_at(index);
-            line.clear();
-            append_value(line, rec.time);
-            for (const column& col : cols)
-                append_value(line, value_at(rec, col));
-            if (aux) {
-                const auto at = static_cast<std::size_t>(index);
-                if (at >= aux_merged.rows.size())
-                    throw error("Record index out of range.");
-                const ctd_struct& row = aux_merged.rows[at];
-                append_value(line, row.temp);
-                append_value(line, row.saln);
-                append_value(line, row.pres);
+            for (const std::int32_t index : chosen) {
+                const ixo_data rec = record_at(index);
+                line.clear();
+                append_value(line, rec.time);
+                for (const column& col : cols)
+                    append_value(line, value_at(rec, col));
+                if (aux) {
+                    const auto at = static_cast<std::size_t>(index);
+                    if (at >= aux_merged.rows.size())
+                        throw error("Record index out of range.");
+                    const ctd_struct& row = aux_merged.rows[at];
+                    append_value(line, row.temp);
+                    append_value(line, row.saln);
+                    append_value(line, row.pres);
+                }
+                line += '\n';
+                pending += line;
+                if (pending.size() >= block) {
+                    flush_pending();
+                    // A failed stream takes nothing more; the caller reports it.
+                    if (!out)
+                        return;
+                }
+                if (log->enabled())
+                    log->line("Writing line " + std::to_string(index));
             }
-            line += '\n';
-            pending += line;
-            if (pending.size() >= block)
-                flush_pending();
-            if (log->enabled())
-                log->line("Writing line " + std::to_string(index));
-        }
         } catch (...) {
             flush_pending();
             throw;
@@ -311,30 +293,30 @@ void IXO_Data::save_processed(const std::string& path, bool aux)
 {
     if (!ctd_merged)
         aux = false;
-    std::ofstream out = open_for_saving(path);
+    std::ofstream out = file_output::open(path);
     write_processed_header(out, aux);
     write_records(out, {}, true, false, aux, false);
-    finish_file(out, path);
+    file_output::finish(out, path);
     if (log->enabled())
         log->line("Finished writing output to " + path);
 }
 
 void IXO_Data::save_records(const std::string& path, const std::vector<std::int32_t>& indices)
 {
-    std::ofstream out = open_for_saving(path);
+    std::ofstream out = file_output::open(path);
     write_meter_header(out);
     write_records(out, indices, true, false, false, true);
-    finish_file(out, path);
+    file_output::finish(out, path);
     if (log->enabled())
         log->line("Finished writing output to " + path);
 }
 
 void IXO_Data::save_uncorrected(const std::string& path)
 {
-    std::ofstream out = open_for_saving(path);
+    std::ofstream out = file_output::open(path);
     write_meter_header(out);
     write_records(out, {}, false, false, false, true);
-    finish_file(out, path);
+    file_output::finish(out, path);
     if (log->enabled())
         log->line("Finished writing output to " + path);
 }
@@ -346,29 +328,48 @@ bool IXO_Data::begin_continuous_save(const std::string& path)
     save_stream.clear();
     save_stream.open(path, std::ios::binary | std::ios::trunc);
     saved_record_count = 0;
+    save_path = path;
     if (!save_stream.is_open())
         return false;
     write_meter_header(save_stream);
     save_stream.flush();
-    return static_cast<bool>(save_stream);
+    if (!save_stream) {
+        save_stream.close();
+        file_output::write_failed(path);
+    }
+    return true;
 }
 
 void IXO_Data::continue_save()
 {
     if (!save_stream.is_open() || records.size() <= saved_record_count)
         return;
-    std::vector<std::int32_t> fresh(records.size() - saved_record_count);
-    std::iota(fresh.begin(), fresh.end(), static_cast<std::int32_t>(saved_record_count));
-    write_records(save_stream, fresh, false, false, false, true);
-    // Flushed at once: a crash or a kill loses nothing already appended.
-    save_stream.flush();
+    // A file deleted under the program takes every append without complaint,
+    // and the records would be gone when it closes.
+    std::error_code ec;
+    if (!std::filesystem::exists(save_path, ec))
+        save_stream.setstate(std::ios::badbit);
+    if (save_stream) {
+        std::vector<std::int32_t> fresh(records.size() - saved_record_count);
+        std::iota(fresh.begin(), fresh.end(), static_cast<std::int32_t>(saved_record_count));
+        write_records(save_stream, fresh, false, false, false, true);
+        // Flushed at once: a crash or a kill loses nothing already appended.
+        save_stream.flush();
+    }
+    // Records that did not reach the file are not counted as saved; they stay in memory.
+    file_output::check_written(save_stream, save_path);
     saved_record_count = records.size();
 }
 
 void IXO_Data::end_continuous_save()
 {
-    if (save_stream.is_open())
-        save_stream.close();
+    if (!save_stream.is_open())
+        return;
+    // A failure already reported by an append is not reported again.
+    const bool healthy = static_cast<bool>(save_stream);
+    save_stream.close();
+    if (healthy)
+        file_output::check_written(save_stream, save_path);
 }
 
 } // namespace vantrel

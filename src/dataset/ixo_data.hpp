@@ -88,7 +88,10 @@ public:
     void save_records(const std::string& path, const std::vector<std::int32_t>& indices);
     void save_uncorrected(const std::string& path);
     // Opens the continuous file and writes its header; false when the file
-    // cannot be opened (later appends then have no effect).
+    // cannot be opened (later appends then have no effect). A header that
+    // cannot be written fails with "Unable to write to %s.", as do an append
+    // that fails (continue_save) and a close that fails (end_continuous_save);
+    // the records stay in memory either way.
     bool begin_continuous_save(const std::string& path);
     void continue_save();
     void end_continuous_save();
@@ -144,6 +147,7 @@ public:
     std::deque<std::int32_t> c_column_order;
     std::deque<bool> column_is_a;
     std::ofstream save_stream;
+    std::string save_path; // the continuous file, named in a write failure
     std::size_t saved_record_count = 0;
 
 private:

@@ -1,6 +1,7 @@
 #include "instrument/parent_reader.hpp"
 
 #include "common/error.hpp"
+#include "common/file_output.hpp"
 #include "common/line_reader.hpp"
 #include "common/text_numbers.hpp"
 #include "instrument/eqa_reader.hpp"
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <string_view>
 
 namespace vantrel {
 
@@ -35,13 +37,8 @@ void parent_reader::set_port_name(const std::string& name)
 
 void parent_reader::write_buffer(const std::string& path) const
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out)
-        throw error("Unable to open file for saving.");
-    out.write(reinterpret_cast<const char*>(buffer.data()), static_cast<std::streamsize>(buffer.size()));
-    out.close();
-    if (!out)
-        throw error("Unable to write to " + path + ".");
+    const std::string_view bytes(reinterpret_cast<const char*>(buffer.data()), buffer.size());
+    file_output::write_file(path, bytes, "Unable to open file for saving.");
 }
 
 void parent_reader::open_port()

@@ -4,6 +4,12 @@
 #include "test_support.hpp"
 
 #include <cmath>
+#include <csignal>
+#include <filesystem>
+#include <functional>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 using namespace vantrel;
 using namespace vantrel::testing;
@@ -11,7 +17,6 @@ using namespace vantrel::testing;
 namespace {
 
 class writer_test : public temp_dir_test {};
-
 
 void expect_same_records(const IXO_Data& got, const IXO_Data& want)
 {
@@ -45,15 +50,25 @@ void fill_like_acquisition(IXO_Data& ds, std::int32_t model)
     ds.model = model;
     ds.factory_cal_temp = 21.5;
     if (model == model_ixo) {
-        ds.header_lines = {"IXO212 hyperspectral", "0x530000D4", "3", "tcal\t21.5\tC", "0.1\t0.2", "19200", "0.25",
-                           "3",   "2",          "10.0\t20.0"};
+        ds.header_lines = {"IXO212 hyperspectral",
+                           "0x530000D4",
+                           "3",
+                           "tcal\t21.5\tC",
+                           "0.1\t0.2",
+                           "19200",
+                           "0.25",
+                           "3",
+                           "2",
+                           "10.0\t20.0"};
         ds.c_wavelengths = {412.1, 440.2, 715.3};
         ds.a_wavelengths = {413.0, 441.5, 714.8};
         for (std::size_t i = 0; i < 3; ++i)
-            ds.header_lines.push_back("C" + text_of(ds.c_wavelengths[i]) + "\tA" + text_of(ds.a_wavelengths[i]) +
+            ds.header_lines.push_back("C" + text_of(ds.c_wavelengths[i]) + "\tA" +
+                                      text_of(ds.a_wavelengths[i]) +
                                       "\tpass\t0.1\t0.2\t0.01\t0.02\t0.03\t0.04");
     } else {
-        ds.header_lines = {"EQA117", "117", "3", "tcal\t20.25\tC", "0.1\t0.2", "9600", "0.25", "2", "10.0\t20.0"};
+        ds.header_lines = {"EQA117", "117",  "3", "tcal\t20.25\tC", "0.1\t0.2",
+                           "9600",   "0.25", "2", "10.0\t20.0"};
         // Meter order: the a channels descending, then the c channels ascending.
         const double wl[9] = {412, 440, 488, 510, 532, 555, 650, 676, 715};
         for (int k = 8; k >= 0; --k) {
@@ -177,7 +192,8 @@ TEST_F(writer_test, processed_header_lines_follow_the_settings)
     }
 
     ds.temp_source = 7;
-    EXPECT_EQ(error_of([&] { ds.save_processed(path("bad.dat"), true); }), "Temperature source not recognized.");
+    EXPECT_EQ(error_of([&] { ds.save_processed(path("bad.dat"), true); }),
+              "Temperature source not recognized.");
     ds.temp_source = 1;
     ds.saln_source = 3;
     EXPECT_EQ(error_of([&] { ds.save_processed(path("bad.dat"), true); }), "Salinity source not recognized.");
@@ -390,6 +406,67 @@ TEST_F(writer_test, averaged_form_writes_the_mean_without_time_or_line_end)
     EXPECT_EQ(std::count(text.begin(), text.end(), '\t'), 7);
 }
 
+namespace {
+
+// The data set's writers, each writing every record of a data set to one path.
+struct writer_case {
+    const char* what;
+    std::function<void(IXO_Data&, const std::string&)> save;
+};
+
+std::vector<writer_case> every_writer()
+{
+    return {
+        {"save_processed", [](IXO_Data& ds, const std::string& p) { ds.save_processed(p, true); }},
+        {"save_records",
+         [](IXO_Data& ds, const std::string& p) {
+             ds.save_records(p, {0, 1, 2});
+         }},
+        {"save_uncorrected", [](IXO_Data& ds, const std::string& p) { ds.save_uncorrected(p); }},
+        {"save_water_cal",
+         [](IXO_Data& ds, const std::string& p) {
+             ds.save_water_cal(p, {0, 1}, 20.0);
+         }},
+        {"continuous save",
+         [](IXO_Data& ds, const std::string& p) {
+             if (!ds.begin_continuous_save(p))
+                 throw error("Unable to open file for saving.  Is this file opened in another program?");
+             ds.continue_save();
+             ds.end_continuous_save();
+         }},
+    };
+}
+
+const char* const open_failed = "Unable to open file for saving.  Is this file opened in another program?";
+
+// Limits the size of the files this process writes, as a disk that fills up
+// would, for as long as it lives. A write past the limit then fails instead
+// of raising SIGXFSZ.
+class file_size_limit {
+public:
+    explicit file_size_limit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        previous_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = saved_;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~file_size_limit()
+    {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previous_handler_);
+    }
+    file_size_limit(const file_size_limit&) = delete;
+    file_size_limit& operator=(const file_size_limit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*previous_handler_)(int) = nullptr;
+};
+
+} // namespace
+
 TEST_F(writer_test, write_failures_are_reported)
 {
     IXO_Data ds;
@@ -400,4 +477,92 @@ TEST_F(writer_test, write_failures_are_reported)
               "Unable to open file for saving.  Is this file opened in another program?");
     EXPECT_EQ(error_of([&] { ds.save_uncorrected("/dev/full"); }), "Unable to write to /dev/full.");
     EXPECT_EQ(error_of([&] { ds.save_records(path("r.dat"), {9}); }), "Record index out of range.");
+}
+
+TEST_F(writer_test, every_writer_reports_a_full_disk_and_keeps_the_records)
+{
+    // Root writes into read-only directories all the same, so that case only
+    // runs for an ordinary user; a full disk (/dev/full) fails for everyone.
+    const bool root = geteuid() == 0;
+    const std::string read_only = path("read-only");
+    std::filesystem::create_directory(read_only);
+    std::filesystem::permissions(read_only,
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+
+    for (const writer_case& w : every_writer()) {
+        SCOPED_TRACE(w.what);
+        IXO_Data ds;
+        ds.load_file(fixture("ixo_small.dat"), false);
+        ds.const_temp = 20;
+        ds.const_saln = 0;
+        const std::size_t count = ds.records.size();
+        ASSERT_GE(count, 3u);
+
+        EXPECT_EQ(error_of([&] { w.save(ds, "/dev/full"); }), "Unable to write to /dev/full.");
+        EXPECT_EQ(error_of([&] { w.save(ds, path("missing/out.dat")); }), open_failed);
+        if (!root) {
+            EXPECT_EQ(error_of([&] { w.save(ds, read_only + "/out.dat"); }), open_failed);
+            EXPECT_FALSE(std::filesystem::exists(read_only + "/out.dat"));
+        }
+
+        // Nothing is lost: the same records save elsewhere.
+        EXPECT_EQ(ds.records.size(), count);
+        EXPECT_EQ(error_of([&] { w.save(ds, path("elsewhere.dat")); }), "");
+        EXPECT_FALSE(read_text(path("elsewhere.dat")).empty());
+    }
+    std::filesystem::permissions(read_only, std::filesystem::perms::owner_all);
+}
+
+TEST_F(writer_test, continuous_save_reports_a_failed_append_and_keeps_recording)
+{
+    IXO_Data ds;
+    fill_like_acquisition(ds, model_ixo);
+    const std::string live = path("live.dat");
+    ASSERT_TRUE(ds.begin_continuous_save(live));
+    add_records(ds, 4);
+    ds.continue_save();
+    const auto written = std::filesystem::file_size(live);
+
+    {
+        // The disk fills up in the middle of the next poll's records.
+        const file_size_limit limit(written + 100);
+        add_records(ds, 6);
+        EXPECT_EQ(error_of([&] { ds.continue_save(); }), "Unable to write to " + live + ".");
+        // The controller goes on polling; the file stays failed and says so.
+        add_records(ds, 2);
+        EXPECT_EQ(error_of([&] { ds.continue_save(); }), "Unable to write to " + live + ".");
+        EXPECT_EQ(ds.saved_record_count, 4u);
+        ds.end_continuous_save(); // already reported: closing adds no second error
+    }
+    ASSERT_EQ(ds.records.size(), 12u);
+    ds.save_uncorrected(path("rescued.dat"));
+    IXO_Data back;
+    back.load_file(path("rescued.dat"), false);
+    EXPECT_EQ(back.records.size(), 12u);
+}
+
+TEST_F(writer_test, continuous_file_removed_under_the_program_is_reported)
+{
+    IXO_Data ds;
+    fill_like_acquisition(ds, model_ixo);
+    const std::string live = path("live.dat");
+    ASSERT_TRUE(ds.begin_continuous_save(live));
+    add_records(ds, 3);
+    ds.continue_save();
+    std::filesystem::remove(live);
+    add_records(ds, 2);
+    EXPECT_EQ(error_of([&] { ds.continue_save(); }), "Unable to write to " + live + ".");
+    EXPECT_EQ(ds.records.size(), 5u);
+    EXPECT_EQ(error_of([&] { ds.end_continuous_save(); }), "");
+}
+
+TEST_F(writer_test, continuous_header_that_cannot_be_written_fails_the_start)
+{
+    IXO_Data ds;
+    fill_like_acquisition(ds, model_ixo);
+    EXPECT_EQ(error_of([&] { ds.begin_continuous_save("/dev/full"); }), "Unable to write to /dev/full.");
+    EXPECT_FALSE(ds.save_stream.is_open());
+    add_records(ds, 2);
+    EXPECT_EQ(error_of([&] { ds.continue_save(); }), ""); // no file: the records stay in memory only
+    EXPECT_EQ(ds.records.size(), 2u);
 }

@@ -746,6 +746,7 @@ TEST_F(eqa_reader_file_test, SavesTheBytesAsReceived)
     } catch (const error& e) {
         EXPECT_STREQ(e.what(), "Unable to open file for saving.");
     }
+    EXPECT_EQ(testing::error_of([&] { r.save_raw("/dev/full"); }), "Unable to write to /dev/full.");
 }
 
 TEST_F(eqa_reader_file_test, LoadsTheDeviceFileOrReportsOneMessage)

@@ -742,6 +742,10 @@ TEST_F(ixo_reader_test, save_raw_writes_every_byte_fed)
     } catch (const error& e) {
         EXPECT_STREQ(e.what(), "Unable to open file for saving.");
     }
+    // A full disk is reported, and the bytes stay in the reader to be saved elsewhere.
+    EXPECT_EQ(error_of([&] { reader.save_raw("/dev/full"); }), "Unable to write to /dev/full.");
+    reader.save_raw(path("again.bin"));
+    EXPECT_EQ(read_text(path("again.bin")), written);
 }
 
 TEST_F(ixo_reader_test, start_poll_and_stop_drive_the_port)
