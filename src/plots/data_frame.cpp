@@ -57,7 +57,7 @@ void plot_spectrum(QCPGraph* graph, const std::deque<double>& wavelengths, const
 TFr_Data::TFr_Data(QWidget* parent) : TFr_ParentFrame(parent)
 {
     setObjectName("TFr_Data");
-    iPlot1 = new plot_view("Selected Spectra", "Wavelength (nm)", "a, c (1/m)", this);
+    iPlot1 = new plot_view("Selected Spectra (a solid, c dashed)", "Wavelength (nm)", "a, c (1/m)", this);
     iPlot1->setMinimumHeight(220);
 
     SG_List = new QTableWidget(1, grid_columns, this);
@@ -169,7 +169,7 @@ void TFr_Data::Redraw()
 
         // Channels 2r (a) and 2r + 1 (c) in one colour; only a is in the legend.
         const QColor colour = series_colour(r);
-        QCPGraph* a = iPlot1->add_channel(row.title, colour, plot_view::channel_look::line_and_markers);
+        QCPGraph* a = iPlot1->add_channel(row.title, colour, plot_view::channel_look::line);
         QCPGraph* c = iPlot1->add_channel(row.title, colour, plot_view::channel_look::dashed_line);
         c->removeFromLegend();
         plot_spectrum(a, data_->a_wavelengths, row.spectrum.a);

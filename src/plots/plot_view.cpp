@@ -41,6 +41,21 @@ void style_axis(QCPAxis* axis, const QString& label)
     axis->grid()->setZeroLinePen(QPen(QColor(190, 190, 190), 1, Qt::DashLine));
 }
 
+// A marker drawn once and then stamped: a hundred thousand records stay
+// fluid, where a disc drawn anew per point would not.
+QPixmap disc_pixmap(const QColor& colour)
+{
+    constexpr int size = 5;
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    painter.drawEllipse(QRectF(0.25, 0.25, size - 0.5, size - 0.5));
+    return pixmap;
+}
+
 void add_margin(QCPAxis* axis)
 {
     const QCPRange r = axis->range();
@@ -133,12 +148,16 @@ QCPGraph* plot_view::add_channel(const QString& name, const QColor& colour, chan
     case channel_look::markers:
         graph->setLineStyle(QCPGraph::lsNone);
         graph->setPen(QPen(colour, 1));
-        graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, colour, colour, 4));
+        graph->setScatterStyle(QCPScatterStyle(disc_pixmap(colour)));
         break;
     case channel_look::line_and_markers:
         graph->setLineStyle(QCPGraph::lsLine);
         graph->setPen(QPen(colour, 1.6));
         graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, colour, Qt::white, 4));
+        break;
+    case channel_look::line:
+        graph->setLineStyle(QCPGraph::lsLine);
+        graph->setPen(QPen(colour, 1.8));
         break;
     case channel_look::dashed_line:
         graph->setLineStyle(QCPGraph::lsLine);

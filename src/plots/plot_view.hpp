@@ -36,7 +36,7 @@ public:
     plot_view(const QString& title, const QString& x_label, const QString& y_label,
               QWidget* parent = nullptr);
 
-    enum class channel_look { markers, line_and_markers, dashed_line };
+    enum class channel_look { markers, line_and_markers, line, dashed_line };
     // Adds a channel; by default its keys run along the horizontal axis.
     QCPGraph* add_channel(const QString& name, const QColor& colour, channel_look look,
                           QCPAxis* key_axis = nullptr, QCPAxis* value_axis = nullptr);

@@ -138,43 +138,42 @@ void series_frame::clear_channels()
     }
 }
 
-template <class KeyOf>
-void series_frame::fill_channel(int channel, const std::deque<double>& values, std::size_t count,
-                                KeyOf key_of)
+void series_frame::fill_channel(int channel, const std::deque<double>& values,
+                                const std::vector<double>& keys)
 {
     const auto ch = static_cast<std::size_t>(channel);
     QCPGraphDataContainer& points = *channels_[ch]->data();
     std::vector<std::int32_t>& records = point_records_[ch];
     points.clear();
     records.clear();
-    count = std::min(count, values.size());
+    const std::size_t count = std::min(keys.size(), values.size());
 
-    // Points go in by key; records in time order need no sort, a profile does.
-    bool sorted = true;
+    // Points go in by key. Records in time order go straight in; a profile
+    // (or a clock that stepped back) is sorted first.
+    auto value = values.begin();
     double last = -std::numeric_limits<double>::infinity();
-    for (std::size_t i = 0; i < count; ++i) {
-        const double key = key_of(i);
-        if (!std::isfinite(key) || !std::isfinite(values[i]))
+    bool sorted = true;
+    for (std::size_t i = 0; i < count && sorted; ++i, ++value) {
+        const double key = keys[i];
+        if (!std::isfinite(key) || !std::isfinite(*value))
             continue;
-        sorted = sorted && key >= last;
+        sorted = key >= last;
+        if (!sorted)
+            break;
         last = key;
+        points.add(QCPGraphData(key, *value));
+        records.push_back(static_cast<std::int32_t>(i));
     }
-    if (sorted) {
-        for (std::size_t i = 0; i < count; ++i) {
-            const double key = key_of(i);
-            if (!std::isfinite(key) || !std::isfinite(values[i]))
-                continue;
-            points.add(QCPGraphData(key, values[i]));
-            records.push_back(static_cast<std::int32_t>(i));
-        }
+    if (sorted)
         return;
-    }
+
+    points.clear();
+    records.clear();
     scratch_.clear();
-    for (std::size_t i = 0; i < count; ++i) {
-        const double key = key_of(i);
-        if (std::isfinite(key) && std::isfinite(values[i]))
-            scratch_.emplace_back(key, static_cast<std::int32_t>(i));
-    }
+    value = values.begin();
+    for (std::size_t i = 0; i < count; ++i, ++value)
+        if (std::isfinite(keys[i]) && std::isfinite(*value))
+            scratch_.emplace_back(keys[i], static_cast<std::int32_t>(i));
     std::stable_sort(scratch_.begin(), scratch_.end(),
                      [](const auto& p, const auto& q) { return p.first < q.first; });
     for (const auto& [key, record] : scratch_) {
@@ -357,10 +356,11 @@ void TFr_Time::Redraw()
     clear_channels();
     const std::deque<double> a = data_->corrected_series(true, ia);
     const std::deque<double> c = data_->corrected_series(false, ic);
-    const auto& records = data_->records;
-    const auto time_of = [&records](std::size_t i) { return records[i].time; };
-    fill_channel(0, a, records.size(), time_of);
-    fill_channel(1, c, records.size(), time_of);
+    keys_.clear();
+    for (const ixo_data& rec : data_->records)
+        keys_.push_back(rec.time);
+    fill_channel(0, a, keys_);
+    fill_channel(1, c, keys_);
     if (plot_->tracking())
         track_data();
     place_cursors();
@@ -585,9 +585,11 @@ void TFr_Depth::Redraw()
     // Only records with a merged row have a pressure to stand at.
     const auto& rows = data_->aux_merged.rows;
     const std::size_t count = std::min(data_->records.size(), rows.size());
-    const auto pressure_of = [&rows](std::size_t i) { return rows[i].pres; };
-    fill_channel(0, a, count, pressure_of);
-    fill_channel(1, c, count, pressure_of);
+    keys_.clear();
+    for (std::size_t i = 0; i < count; ++i)
+        keys_.push_back(rows[i].pres);
+    fill_channel(0, a, keys_);
+    fill_channel(1, c, keys_);
     if (CB_Zoom->isChecked())
         plot_->zoom_to_fit();
     plot_->replot(QCustomPlot::rpQueuedReplot);

@@ -62,10 +62,9 @@ protected:
     // Channels 0 and 1 anew, their keys along `key_axis`.
     void make_channels(QCPAxis* key_axis, QCPAxis* value_axis);
     void clear_channels();
-    // Fills a channel from the values of records 0 to count - 1 and the key
-    // of each record; points that are not finite numbers are left out.
-    template <class KeyOf>
-    void fill_channel(int channel, const std::deque<double>& values, std::size_t count, KeyOf key_of);
+    // Fills a channel from the value and the key of every record; points
+    // that are not finite numbers are left out.
+    void fill_channel(int channel, const std::deque<double>& values, const std::vector<double>& keys);
 
     // Whether a scroll bar change may act at all.
     virtual bool scroll_allowed(bool a_bar) const = 0;
@@ -84,6 +83,8 @@ protected:
     std::array<QCPGraph*, 2> channels_{};
     // The record of every point of a channel, in the channel's order.
     std::array<std::vector<std::int32_t>, 2> point_records_;
+    // Buffers kept between redraws, so a redraw allocates nothing per point.
+    std::vector<double> keys_;
     std::vector<std::pair<double, std::int32_t>> scratch_;
 
 private:
