@@ -11,6 +11,8 @@
 #include "common/local_time.hpp"
 #include "common/text_numbers.hpp"
 #include "instrument/qt_serial.hpp"
+#include "plots/graph_list.hpp"
+#include "plots/qt_plot_prompts.hpp"
 
 #include <QAction>
 #include <QCheckBox>
@@ -103,6 +105,10 @@ TF_Main::TF_Main(window_prompts& prompts_, main_window_services services_, QWidg
         services.now = [] { return std::time(nullptr); };
     if (!services.end_process)
         services.end_process = end_now;
+    if (services.plot_questions == nullptr) {
+        own_plot_questions = std::make_unique<qt_plot_prompts>(this);
+        services.plot_questions = own_plot_questions.get();
+    }
 
     setObjectName(QStringLiteral("F_Main"));
     setWindowTitle(program_title());
@@ -116,7 +122,9 @@ TF_Main::TF_Main(window_prompts& prompts_, main_window_services services_, QWidg
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(100);
-    connect(Timer1, &QTimer::timeout, this, &TF_Main::Timer1Timer);
+    // Queued, so that the poll goes on while a question asked from a tick is
+    // open: a timer never fires again inside its own timeout handler.
+    connect(Timer1, &QTimer::timeout, this, &TF_Main::Timer1Timer, Qt::QueuedConnection);
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(1000);
@@ -280,7 +288,7 @@ void TF_Main::build_layout()
     // Left: the two pages and the three plot buttons.
     auto* left = new QFrame(central);
     left->setObjectName(QStringLiteral("Panel_Left"));
-    left->setMinimumWidth(307);
+    left->setMinimumWidth(330);
     PageControl1 = new QTabWidget(left);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     Fr_RealTime = new TFr_RealTime(PageControl1);
@@ -323,7 +331,7 @@ void TF_Main::build_layout()
     Splitter1->addWidget(Splitter2);
     Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);
-    Splitter1->setSizes({307, 970 - 307});
+    Splitter1->setSizes({330, 970 - 330});
     Splitter1->setChildrenCollapsible(false);
 
     auto* layout = new QHBoxLayout(central);
@@ -467,13 +475,10 @@ void TF_Main::FormActivate()
     Fr_RealTime->PD_PortName->setEditText(from_path(Settings->commport_name));
     M_AutoTemp->setChecked(Settings->autotemp != 0);
 
-    // Built-in graphs: a spectral plot above, a time plot below.
-    for (QFrame* p : {Panel_Graph1, Panel_Graph2}) {
-        auto* placeholder = new QLabel(QStringLiteral("(plot)"), p);
-        placeholder->setAlignment(Qt::AlignCenter);
-        p->layout()->addWidget(placeholder);
-    }
-    frames_set_live_mode(false);
+    // A spectral plot above, a time plot below, the hidden "Selected Data"
+    // window, every frame out of live mode.
+    Graphs = std::make_unique<graph_list>(services.plot_questions, this);
+    Graphs->create_builtin_graphs(Panel_Graph1, Panel_Graph2);
 }
 
 void TF_Main::closeEvent(QCloseEvent* event)
@@ -750,28 +755,53 @@ void TF_Main::apply_post_processing_settings()
     };
     ds.temp_source = source(pp->PD_Temp, pp->E_Temp);
     ds.saln_source = source(pp->PD_Saln, pp->E_Saln);
+    // The Make Water Cal dialog keeps the panel's scattering choice.
+    if (own_plot_questions)
+        own_plot_questions->set_scattering(pp->PD_ScatType->currentIndex(), text_of(pp->E_ScatWL));
     frames_redraw();
 }
 
 // ---------------------------------------------------------------- graphs
 
-void TF_Main::A_GTimeClick() {}
+void TF_Main::A_GTimeClick()
+{
+    Graphs->open_window(graph_kind::time);
+}
 
-void TF_Main::A_GSpectralClick() {}
+void TF_Main::A_GSpectralClick()
+{
+    Graphs->open_window(graph_kind::spectral);
+}
 
 void TF_Main::A_GDepthClick()
 {
-    if (!data_set().ctd_merged)
-        return;
+    if (data_set().ctd_merged)
+        Graphs->open_window(graph_kind::depth);
 }
 
-void TF_Main::frames_set_data_set(IXO_Data* /*data*/) {}
+void TF_Main::frames_set_data_set(IXO_Data* ds)
+{
+    if (Graphs)
+        Graphs->set_data_set(ds);
+}
 
-void TF_Main::frames_set_live_mode(bool /*live*/) {}
+void TF_Main::frames_set_live_mode(bool live)
+{
+    if (Graphs)
+        Graphs->set_live_mode(live);
+}
 
-void TF_Main::frames_data_arrived() {}
+void TF_Main::frames_data_arrived()
+{
+    if (Graphs)
+        Graphs->data_arrived();
+}
 
-void TF_Main::frames_redraw() {}
+void TF_Main::frames_redraw()
+{
+    if (Graphs)
+        Graphs->redraw_all();
+}
 
 // ---------------------------------------------------------------- acquisition
 
@@ -787,7 +817,8 @@ void TF_Main::B_StopClick()
 
 void TF_Main::Timer1Timer()
 {
-    if (!Acquisition)
+    // A tick queued before a stop finds the timer off.
+    if (!Acquisition || !Timer1->isActive())
         return;
     try {
         Acquisition->Timer1Timer();

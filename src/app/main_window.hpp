@@ -31,6 +31,8 @@ class TForm1;
 class TFr_PostProcess;
 class TFr_RealTime;
 class graph_list;
+class plot_prompts;
+class qt_plot_prompts;
 
 // What the main window takes from outside: where the settings live, how a
 // serial port is made, the clock, and how "Exit" ends the process. Tests
@@ -40,6 +42,8 @@ struct main_window_services {
     serial_factory make_port;
     std::function<std::time_t()> now;
     std::function<void(int)> end_process;
+    // What the plot frames ask the user; the program's Qt dialogs when null.
+    plot_prompts* plot_questions = nullptr;
 };
 
 // The main window: the page control with the acquisition and
@@ -97,7 +101,7 @@ public:
     // DataLoaded) and the graph list: made at the first activation.
     std::unique_ptr<reg> Settings;
     std::unique_ptr<acquisition_control> Acquisition;
-    // (graph list: added with the plot frames)
+    std::unique_ptr<graph_list> Graphs;
 
     // --- controls ---
     QTabWidget* PageControl1;
@@ -144,7 +148,6 @@ public:
     // --- the windows made at start-up after this one ---
     TF_LoadCTD* F_LoadCTD;
     TF_ContSaving* F_ContSaving;
-    QWidget* F_MakeWater = nullptr;
     TF_FacCalQuery* F_FacCalQuery;
     TAboutBox1* AboutBox1;
     TF_TimeShift* F_TimeShift;
@@ -195,6 +198,7 @@ private:
 
     window_prompts& prompts;
     main_window_services services;
+    std::unique_ptr<qt_plot_prompts> own_plot_questions;
     bool activated = false;
     bool page_changed_by_program = false;
     bool reporting_tick_error = false;

@@ -86,7 +86,7 @@ TFr_PostProcess::TFr_PostProcess(QWidget* parent) : QFrame(parent)
     E_ScatWL = named(new QLineEdit(QStringLiteral("715"), c), "E_ScatWL");
     UpDown1 = named(new up_down(-32676, 32676, c), "UpDown1");
     for (QLineEdit* e : {E_Temp, E_Saln, E_ScatWL})
-        e->setMaximumWidth(64);
+        e->setFixedWidth(52);
     PD_Temp->setCurrentIndex(0);
     PD_Saln->setCurrentIndex(0);
     PD_ScatType->setCurrentIndex(0);
@@ -94,7 +94,7 @@ TFr_PostProcess::TFr_PostProcess(QWidget* parent) : QFrame(parent)
     auto* corrections = new QGridLayout(c);
     corrections->addWidget(B_LoadCTD, 0, 0, 1, 4, Qt::AlignLeft);
     corrections->addWidget(E_CTDFile, 1, 0, 1, 4);
-    corrections->addWidget(new QLabel(QStringLiteral("Source of Value"), c), 2, 1);
+    corrections->addWidget(new QLabel(QStringLiteral("Source of Value"), c), 2, 1, 1, 3);
     corrections->addWidget(CB_Temp, 3, 0);
     corrections->addWidget(PD_Temp, 3, 1);
     corrections->addWidget(E_Temp, 3, 2);
@@ -111,7 +111,7 @@ TFr_PostProcess::TFr_PostProcess(QWidget* parent) : QFrame(parent)
     wl->addWidget(E_ScatWL);
     wl->addWidget(UpDown1);
     corrections->addLayout(wl, 7, 2, 1, 2);
-    corrections->setColumnStretch(1, 1);
+    corrections->setColumnStretch(0, 1);
 
     Panel_Save = strip(this, "Panel_Save");
     B_Save = named(new QPushButton(QStringLiteral("Save"), Panel_Save), "B_Save");

@@ -131,7 +131,7 @@ TFr_RealTime::TFr_RealTime(QWidget* parent) : QFrame(parent)
     E_ScatWL = named(new QLineEdit(QStringLiteral("715"), GroupBox1), "E_ScatWL");
     UpDown1 = named(new up_down(-32767, 32767, GroupBox1), "UpDown1");
     for (QLineEdit* e : {E_Temp, E_Saln, E_ScatWL})
-        e->setMaximumWidth(64);
+        e->setFixedWidth(64);
 
     auto* preview = new QGridLayout(GroupBox1);
     preview->addWidget(CB_Temp, 0, 0);
@@ -140,16 +140,16 @@ TFr_RealTime::TFr_RealTime(QWidget* parent) : QFrame(parent)
     preview->addWidget(CB_Saln, 1, 0);
     preview->addWidget(E_Saln, 1, 1);
     preview->addWidget(new QLabel(QStringLiteral("psu"), GroupBox1), 1, 2);
-    preview->addWidget(CB_ScatCorr, 2, 0);
-    preview->addWidget(PD_ScatType, 2, 1, 1, 3);
-    preview->addWidget(new QLabel(QStringLiteral("reference wavelength:"), GroupBox1), 3, 0);
+    preview->addWidget(CB_ScatCorr, 2, 0, 1, 3);
+    preview->addWidget(PD_ScatType, 3, 0, 1, 3);
+    preview->addWidget(new QLabel(QStringLiteral("reference wavelength:"), GroupBox1), 4, 0);
     auto* wl = new QHBoxLayout;
     wl->setSpacing(1);
     wl->addWidget(E_ScatWL);
     wl->addWidget(UpDown1);
-    preview->addLayout(wl, 3, 1);
-    preview->addWidget(new QLabel(QStringLiteral("nm"), GroupBox1), 3, 2);
-    preview->setColumnStretch(3, 1);
+    preview->addLayout(wl, 4, 1);
+    preview->addWidget(new QLabel(QStringLiteral("nm"), GroupBox1), 4, 2);
+    preview->setColumnStretch(0, 1);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(port);

@@ -141,14 +141,27 @@ TEST_F(acquisition_window_test, live_acquisition_from_the_simulated_meter_saves_
     TF_Main& w = open_window();
     rt().E_Device->setText(QString::fromStdString(example("ixo_86.dev")));
     rt().PD_PortName->setEditText(meter.port());
+    spy_frame& spy = add_spy();
 
     const std::string live = path("live.dat");
     prompts.answer_file(QString::fromStdString(live)); // the continuous file offered at the first good data
+    // While the offer is open the poll goes on: records keep arriving.
+    std::size_t records_at_offer = 0;
+    std::size_t records_after_a_while = 0;
+    prompts.on_file_dialog = [&] {
+        if (records_at_offer != 0 || records_after_a_while != 0)
+            return;
+        records_at_offer = w.Acquisition->DataSet->records.size();
+        wait_until([&] { return w.Acquisition->DataSet->records.size() >= records_at_offer + 5; }, 5000);
+        records_after_a_while = w.Acquisition->DataSet->records.size();
+    };
     press(Qt::Key_F1);
     ASSERT_TRUE(prompts.messages.empty()) << prompts.message_texts().join("|").toStdString();
     EXPECT_TRUE(w.Timer1->isActive());
     EXPECT_EQ(rt().L_FacCalTemp->text(), "Device File Calibration Temp: 21.4");
     EXPECT_EQ(pp().E_IXOFile->text(), "(Collecting data--please don't use until finished)");
+    EXPECT_TRUE(spy.live);
+    EXPECT_EQ(spy.shown, w.Acquisition->DataSet.get());
 
     // The enabled states while acquiring.
     EXPECT_FALSE(w.A_Start->isEnabled());
@@ -172,6 +185,8 @@ TEST_F(acquisition_window_test, live_acquisition_from_the_simulated_meter_saves_
         << w.Acquisition->DataSet->records.size();
     ASSERT_TRUE(prompts.messages.empty()) << prompts.message_texts().join("|").toStdString();
 
+    EXPECT_GE(records_after_a_while, records_at_offer + 5);
+    prompts.on_file_dialog = nullptr;
     const auto& offer = prompts.file_dialogs[0];
     EXPECT_TRUE(offer.saving);
     EXPECT_TRUE(
@@ -182,6 +197,9 @@ TEST_F(acquisition_window_test, live_acquisition_from_the_simulated_meter_saves_
     EXPECT_FALSE(rt().L_Serial->text().isEmpty());
     EXPECT_FALSE(rt().L_InternalTemp->text().isEmpty());
     EXPECT_FALSE(rt().L_TimeStamp->text().isEmpty());
+    // The live plots are fed: new data announced, then every frame redrawn.
+    EXPECT_GT(spy.arrivals, 5);
+    EXPECT_GE(spy.redraws, spy.arrivals);
 
     // A snapshot while saving continuously asks first; Cancel writes nothing.
     prompts.message_answers.push_back(false);
@@ -200,6 +218,8 @@ TEST_F(acquisition_window_test, live_acquisition_from_the_simulated_meter_saves_
     EXPECT_TRUE(w.A_LoadCTD->isEnabled());
     EXPECT_TRUE(w.A_SaveBinary->isEnabled());
     EXPECT_EQ(pp().E_IXOFile->text().toStdString(), live);
+    EXPECT_FALSE(spy.live);
+    EXPECT_EQ(spy.shown, w.Acquisition->DataSet.get());
 
     // Every record reached the continuous file.
     const std::deque<ixo_data> acquired = w.Acquisition->DataSet->records;

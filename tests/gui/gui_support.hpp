@@ -3,6 +3,9 @@
 #include "app/main_window.hpp"
 #include "app/postprocess_panel.hpp"
 #include "app/window_prompts.hpp"
+#include "plots/graph_list.hpp"
+#include "plots/parent_frame.hpp"
+#include "plots/plot_prompts.hpp"
 #include "test_support.hpp"
 
 #include <QAction>
@@ -116,6 +119,51 @@ private:
     }
 };
 
+// The plot frames' questions: none is expected in these tests.
+class scripted_plot_prompts : public plot_prompts {
+public:
+    std::optional<std::string> save_file_name(const std::string& title, const std::string& /*filter*/,
+                                              const std::string& /*proposed*/) override
+    {
+        ADD_FAILURE() << "unexpected plot save dialog " << title;
+        return std::nullopt;
+    }
+    void message(const std::string& text, const std::string& caption) override
+    {
+        ADD_FAILURE() << "unexpected plot message " << caption << ": " << text;
+    }
+    std::optional<std::string> make_water_cal(const water_cal_preview& /*preview*/) override
+    {
+        ADD_FAILURE() << "unexpected Make Water Cal dialog";
+        return std::nullopt;
+    }
+};
+
+// A plot frame that counts what the main window asks of every frame.
+class spy_frame : public TFr_ParentFrame {
+public:
+    using TFr_ParentFrame::TFr_ParentFrame;
+    void SetDataSet(IXO_Data* ds) override
+    {
+        ++data_sets;
+        shown = ds;
+    }
+    void Redraw() override { ++redraws; }
+    void SetLiveMode(bool on) override
+    {
+        live = on;
+        ++live_changes;
+    }
+    void DataArrived() override { ++arrivals; }
+
+    IXO_Data* shown = nullptr;
+    int data_sets = 0;
+    int redraws = 0;
+    int live_changes = 0;
+    int arrivals = 0;
+    bool live = true;
+};
+
 // Waits, serving the event loop, until the condition holds or the time is up.
 inline bool wait_until(const std::function<bool()>& condition, int limit_ms = 15000)
 {
@@ -163,6 +211,7 @@ protected:
         if (fixed_time)
             services.now = [this] { return *fixed_time; };
         services.end_process = [this](int code) { exit_code = code; };
+        services.plot_questions = &plot_questions;
         window = std::make_unique<TF_Main>(prompts, services);
         window->show();
         QApplication::processEvents();
@@ -178,6 +227,15 @@ protected:
 
     IXO_Data& data() { return *window->Acquisition->DataSet; }
 
+    // A frame of our own in the graph list, after the built-in ones.
+    spy_frame& add_spy()
+    {
+        auto* spy = new spy_frame(window.get());
+        spy->hide();
+        window->Graphs->add_builtin(spy);
+        return *spy;
+    }
+
     // Loads a data file through "Load ac Data" on the post-processing page.
     void load_data(const std::string& file)
     {
@@ -187,6 +245,7 @@ protected:
     }
 
     scripted_prompts prompts;
+    scripted_plot_prompts plot_questions;
     std::unique_ptr<TF_Main> window;
     std::string settings_file;
     std::optional<std::time_t> fixed_time;

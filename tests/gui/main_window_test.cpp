@@ -5,6 +5,7 @@
 #include "app/up_down.hpp"
 #include "common/text_numbers.hpp"
 #include "gui_support.hpp"
+#include "plots/plot_window.hpp"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -405,6 +406,27 @@ TEST_F(main_window_test, correction_controls_change_nothing_while_no_data_is_loa
     EXPECT_TRUE(prompts.messages.empty());
 }
 
+TEST_F(main_window_test, corrections_redraw_every_frame_only_once_data_is_loaded)
+{
+    TF_Main& w = open_window();
+    spy_frame& spy = add_spy();
+    w.PageControl1->setCurrentIndex(1);
+    pp().CB_Temp->setChecked(true);
+    pp().E_Saln->setText("30");
+    choose(pp().PD_ScatType, 2);
+    EXPECT_EQ(spy.redraws, 0);
+
+    load_data(example("ixo_cast.dat"));
+    EXPECT_EQ(spy.shown, &data()) << "the frames follow the new data set";
+    EXPECT_FALSE(spy.live);
+    const int after_load = spy.redraws;
+    EXPECT_GE(after_load, 1);
+    pp().CB_Saln->setChecked(true);
+    EXPECT_EQ(spy.redraws, after_load + 1);
+    pp().E_Temp->setText("12");
+    EXPECT_EQ(spy.redraws, after_load + 2);
+}
+
 TEST_F(main_window_test, correction_controls_reach_the_data_set)
 {
     open_window();
@@ -767,6 +789,55 @@ TEST_F(main_window_test, a_device_file_that_fails_in_replay_reaches_the_general_
     EXPECT_EQ(prompts.messages[0].caption, "Vantrel");
     EXPECT_FALSE(prompts.messages[0].text.isEmpty());
     EXPECT_EQ(w.PageControl1->currentIndex(), 1);
+}
+
+// ---------------------------------------------------------------- graphs
+
+TEST_F(main_window_test, built_in_graphs_fill_the_panels_and_plot_commands_open_named_windows)
+{
+    TF_Main& w = open_window();
+    auto* upper = w.Panel_Graph1->findChild<TFr_ParentFrame*>("BuiltinGraph1");
+    auto* lower = w.Panel_Graph2->findChild<TFr_ParentFrame*>("BuiltinGraph2");
+    ASSERT_NE(upper, nullptr);
+    ASSERT_NE(lower, nullptr);
+    EXPECT_STREQ(upper->metaObject()->className(), "vantrel::TFr_Spectral");
+    EXPECT_STREQ(lower->metaObject()->className(), "vantrel::TFr_Time");
+    ASSERT_EQ(w.Graphs->graphs().size(), 3U); // and the selected-data frame
+    EXPECT_EQ(w.Graphs->graphs()[0], upper);
+    EXPECT_EQ(w.Graphs->graphs()[1], lower);
+    EXPECT_FALSE(w.Graphs->graphs()[2]->window()->isVisible()); // the hidden "Selected Data"
+
+    QTest::mouseClick(w.B_PlotTime, Qt::LeftButton);
+    w.A_Time->trigger();
+    w.A_Spectra->trigger();
+    // "Plot Depth" before a CTD merge opens nothing.
+    w.A_GDepthClick();
+    EXPECT_FALSE(w.B_PlotDepth->isEnabled());
+
+    const auto windows = w.Graphs->windows();
+    ASSERT_EQ(windows.size(), 3U);
+    EXPECT_EQ(windows[0]->objectName(), "TimeWindow0");
+    EXPECT_EQ(windows[1]->objectName(), "TimeWindow1");
+    EXPECT_EQ(windows[2]->objectName(), "SpectralWindow0");
+    EXPECT_EQ(windows[2]->windowTitle(), "Plot Window");
+    EXPECT_EQ(w.Graphs->graphs().size(), 6U);
+    for (TF_Plot* p : windows)
+        p->close();
+
+    // After a CTD merge the depth kind counts from 0 of its own.
+    load_data(example("ixo_cast.dat"));
+    prompts.answer_file(QString::fromStdString(example("ixo_cast.ctd")));
+    prompts.answer_modal([](QDialog& d) {
+        QTest::mouseClick(dynamic_cast<TF_LoadCTD&>(d).B_OK, Qt::LeftButton);
+        return d.result();
+    });
+    w.A_LoadCTD->trigger();
+    ASSERT_TRUE(w.B_PlotDepth->isEnabled());
+    QTest::mouseClick(w.B_PlotDepth, Qt::LeftButton);
+    ASSERT_EQ(w.Graphs->windows().size(), 4U);
+    EXPECT_EQ(w.Graphs->windows()[3]->objectName(), "DepthWindow0");
+    for (TF_Plot* p : w.Graphs->windows())
+        p->close();
 }
 
 // ---------------------------------------------------------------- About, closing, Exit
