@@ -274,3 +274,47 @@ TEST_F(acquisition_window_test, a_meter_of_another_serial_number_is_stopped_with
     EXPECT_FALSE(w.Timer1->isActive());
     EXPECT_EQ(pp().E_IXOFile->text(), "(data not saved)");
 }
+
+TEST_F(acquisition_window_test, declined_continuous_file_can_be_taken_up_later_from_save_raw_data)
+{
+    demo_meter meter(QString::fromLatin1(VANTREL_CLI), QString::fromStdString(example("ixo_86.dev")),
+                     {QStringLiteral("--rate"), QStringLiteral("20")});
+    TF_Main& w = open_window();
+    rt().E_Device->setText(QString::fromStdString(example("ixo_86.dev")));
+    rt().PD_PortName->setEditText(meter.port());
+
+    prompts.answer_file(std::nullopt); // no continuous file at the first good data
+    press(Qt::Key_F1);
+    ASSERT_TRUE(wait_until(
+        [&] { return !prompts.file_dialogs.empty() && w.Acquisition->DataSet->records.size() >= 5; }));
+    const QString default_name = prompts.file_dialogs[0].file_name;
+    EXPECT_EQ(rt().L_SizeOfFile->text(), "");
+    EXPECT_EQ(QString::fromStdString(w.Acquisition->DataSet->data_file), default_name);
+
+    // The raw capture's name follows the default acquisition name.
+    prompts.answer_file(std::nullopt);
+    w.A_SaveBinary->trigger();
+    QString raw_preset = default_name;
+    raw_preset.replace(QStringLiteral(".dat"), QStringLiteral(".bin"));
+    EXPECT_EQ(prompts.file_dialogs.back().file_name, raw_preset);
+
+    // "Save and continuing saving to file" opens the continuous file now.
+    const std::string later = path("later.dat");
+    prompts.answer_modal([](QDialog& d) {
+        QTest::mouseClick(dynamic_cast<TF_ContSaving&>(d).B_ContinueSaving, Qt::LeftButton);
+        return d.result();
+    });
+    prompts.answer_file(QString::fromStdString(later));
+    w.A_SaveFromDevice->trigger();
+    ASSERT_EQ(prompts.modal_shown, std::vector<QString>{"F_ContSaving"});
+    EXPECT_EQ(w.windowTitle().toStdString(), later);
+    const std::size_t at_save = w.Acquisition->DataSet->records.size();
+    ASSERT_TRUE(wait_until([&] { return w.Acquisition->DataSet->records.size() >= at_save + 5; }));
+
+    w.A_Stop->trigger();
+    ASSERT_TRUE(prompts.messages.empty()) << prompts.message_texts().join("|").toStdString();
+    EXPECT_EQ(pp().E_IXOFile->text().toStdString(), later);
+    IXO_Data written;
+    written.load_file(later, false);
+    EXPECT_EQ(written.records.size(), w.Acquisition->DataSet->records.size()) << "from the first record on";
+}
