@@ -20,6 +20,7 @@
 #include <QToolButton>
 
 #include <cmath>
+#include <filesystem>
 
 using namespace vantrel;
 using namespace vantrel::testing;
@@ -570,6 +571,32 @@ TEST_F(main_window_test, ctd_dialog_cancel_and_an_unreadable_file_load_nothing)
     EXPECT_EQ(prompts.messages[0].caption, "Error opening file");
     EXPECT_EQ(prompts.modal_shown.size(), 1U);
     EXPECT_FALSE(data().ctd_merged);
+}
+
+TEST_F(main_window_test, a_ctd_file_gone_before_it_is_read_is_reported_and_nothing_is_merged)
+{
+    const std::string ctd = path("cast.ctd");
+    write_text(ctd, read_text(example("ixo_cast.ctd")));
+    TF_Main& w = open_window();
+    load_data(example("ixo_cast.dat"));
+    prompts.answer_file(QString::fromStdString(ctd));
+    prompts.answer_modal([&](QDialog& d) {
+        std::filesystem::remove(ctd); // after the preview, before the columns are read
+        QTest::mouseClick(dynamic_cast<TF_LoadCTD&>(d).B_OK, Qt::LeftButton);
+        return d.result();
+    });
+    w.A_LoadCTD->trigger();
+
+    // The read's failure has no caption of its own; with no CTD row there is
+    // nothing to merge, which is said too, and the sources stay as they were.
+    ASSERT_EQ(prompts.messages.size(), 2U);
+    EXPECT_EQ(prompts.messages[0].text, "Unable to open file.");
+    EXPECT_EQ(prompts.messages[0].caption, "Vantrel");
+    EXPECT_EQ(prompts.messages[1].text, "CTD file holds no data.");
+    EXPECT_EQ(pp().E_CTDFile->text().toStdString(), ctd);
+    EXPECT_FALSE(data().ctd_merged);
+    EXPECT_EQ(pp().PD_Temp->itemText(1), "CTD Not Loaded");
+    EXPECT_FALSE(w.A_Depth->isEnabled());
 }
 
 // ---------------------------------------------------------------- water blanks
