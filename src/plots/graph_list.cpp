@@ -138,30 +138,22 @@ TF_Plot* graph_list::open_window(graph_kind kind)
 void graph_list::set_data_set(IXO_Data* data)
 {
     data_ = data;
-    for (const auto& frame : graphs_)
-        if (frame != nullptr)
-            frame->SetDataSet(data);
+    for_each_frame([&](TFr_ParentFrame& frame) { frame.SetDataSet(data); });
 }
 
 void graph_list::redraw_all()
 {
-    for (const auto& frame : graphs_)
-        if (frame != nullptr)
-            frame->Redraw();
+    for_each_frame([&](TFr_ParentFrame& frame) { frame.Redraw(); });
 }
 
 void graph_list::set_live_mode(bool live)
 {
-    for (const auto& frame : graphs_)
-        if (frame != nullptr)
-            frame->SetLiveMode(live);
+    for_each_frame([&](TFr_ParentFrame& frame) { frame.SetLiveMode(live); });
 }
 
 void graph_list::data_arrived()
 {
-    for (const auto& frame : graphs_)
-        if (frame != nullptr)
-            frame->DataArrived();
+    for_each_frame([&](TFr_ParentFrame& frame) { frame.DataArrived(); });
 }
 
 std::vector<TFr_ParentFrame*> graph_list::graphs() const

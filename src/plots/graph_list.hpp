@@ -60,6 +60,13 @@ public:
 
 private:
     void take_frame(TFr_ParentFrame* frame);
+    // Calls `op` on every frame still alive, in list order.
+    template <class Op> void for_each_frame(Op op)
+    {
+        for (const auto& frame : graphs_)
+            if (frame != nullptr)
+                op(*frame);
+    }
 
     plot_prompts* prompts_;
     IXO_Data* data_ = nullptr;

@@ -182,6 +182,21 @@ void series_frame::fill_channel(int channel, const std::deque<double>& values,
     }
 }
 
+bool series_frame::draw_series()
+{
+    if (data_ == nullptr || data_->records.empty())
+        return false;
+    const auto [ia, ic] = show_wavelengths();
+    clear_channels();
+    const std::deque<double> a = data_->corrected_series(true, ia);
+    const std::deque<double> c = data_->corrected_series(false, ic);
+    keys_.clear();
+    gather_keys(keys_);
+    fill_channel(0, a, keys_);
+    fill_channel(1, c, keys_);
+    return true;
+}
+
 std::vector<plotted_point> series_frame::channel_points(int channel) const
 {
     const auto ch = static_cast<std::size_t>(channel);
@@ -348,19 +363,16 @@ void TFr_Time::SetDataSet(IXO_Data* ds)
     plot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
+void TFr_Time::gather_keys(std::vector<double>& keys) const
+{
+    for (const ixo_data& rec : data_->records)
+        keys.push_back(rec.time);
+}
+
 void TFr_Time::Redraw()
 {
-    if (data_ == nullptr || data_->records.empty())
+    if (!draw_series())
         return;
-    const auto [ia, ic] = show_wavelengths();
-    clear_channels();
-    const std::deque<double> a = data_->corrected_series(true, ia);
-    const std::deque<double> c = data_->corrected_series(false, ic);
-    keys_.clear();
-    for (const ixo_data& rec : data_->records)
-        keys_.push_back(rec.time);
-    fill_channel(0, a, keys_);
-    fill_channel(1, c, keys_);
     if (plot_->tracking())
         track_data();
     place_cursors();
@@ -574,22 +586,19 @@ void TFr_Depth::SetDataSet(IXO_Data* ds)
     plot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
-void TFr_Depth::Redraw()
+void TFr_Depth::gather_keys(std::vector<double>& keys) const
 {
-    if (data_ == nullptr || data_->records.empty())
-        return;
-    const auto [ia, ic] = show_wavelengths();
-    clear_channels();
-    const std::deque<double> a = data_->corrected_series(true, ia);
-    const std::deque<double> c = data_->corrected_series(false, ic);
     // Only records with a merged row have a pressure to stand at.
     const auto& rows = data_->aux_merged.rows;
     const std::size_t count = std::min(data_->records.size(), rows.size());
-    keys_.clear();
     for (std::size_t i = 0; i < count; ++i)
-        keys_.push_back(rows[i].pres);
-    fill_channel(0, a, keys_);
-    fill_channel(1, c, keys_);
+        keys.push_back(rows[i].pres);
+}
+
+void TFr_Depth::Redraw()
+{
+    if (!draw_series())
+        return;
     if (CB_Zoom->isChecked())
         plot_->zoom_to_fit();
     plot_->replot(QCustomPlot::rpQueuedReplot);

@@ -66,6 +66,13 @@ protected:
     // that are not finite numbers are left out.
     void fill_channel(int channel, const std::deque<double>& values, const std::vector<double>& keys);
 
+    // The key of every record (time or pressure), appended to `keys`; a
+    // record past the end has no point.
+    virtual void gather_keys(std::vector<double>& keys) const = 0;
+    // Both channels from the corrected series at the scroll bars'
+    // wavelengths; false when there is no record to draw.
+    bool draw_series();
+
     // Whether a scroll bar change may act at all.
     virtual bool scroll_allowed(bool a_bar) const = 0;
     // Whether a click on a point is to be ignored (it ended a drag).
@@ -122,6 +129,7 @@ public:
 protected:
     bool scroll_allowed(bool a_bar) const override;
     bool suppress_click() const override;
+    void gather_keys(std::vector<double>& keys) const override;
 
 private:
     void cursor_mode_changed(bool on);
@@ -157,6 +165,7 @@ public:
 
 protected:
     bool scroll_allowed(bool a_bar) const override;
+    void gather_keys(std::vector<double>& keys) const override;
 };
 
 } // namespace vantrel

@@ -1,6 +1,6 @@
 // The replay helper of the plot tests, kept out of reach of Qt's keyword macros.
-#include "app/capture_replay.hpp"
 #include "plots_support.hpp"
+#include "app/capture_replay.hpp"
 
 namespace vantrel::testing {
 

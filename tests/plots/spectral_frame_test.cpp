@@ -158,3 +158,42 @@ TEST_F(SpectralFrame, DrawsNothingWithoutRecordsAndPassesCorrectionErrorsOn)
 
 } // namespace
 } // namespace vantrel
+
+namespace vantrel {
+namespace {
+
+class SaveImage : public testing::temp_dir_test {};
+
+TEST_F(SaveImage, WritesPngOrPdfByTheChosenName)
+{
+    auto ds = testing::load_data(testing::write_ixo_file(path("cast.dat"), 10));
+    testing::scripted_prompts prompts;
+    TFr_Spectral frame;
+    frame.set_prompts(&prompts);
+    frame.resize(600, 400);
+    frame.SetDataSet(ds.get());
+
+    // The context menu's "Save Image..." asks the frame's prompts for the name.
+    prompts.file_answers.push_back(path("spectrum.png"));
+    prompts.file_answers.push_back(path("spectrum.pdf"));
+    prompts.file_answers.push_back(path("no/such/dir/spectrum.png"));
+    frame.plot()->save_image_as();
+    frame.plot()->save_image_as();
+    frame.plot()->save_image_as();
+    ASSERT_EQ(prompts.save_questions.size(), 3U);
+    EXPECT_EQ(prompts.save_questions[0].proposed, "Spectral_View.png");
+    EXPECT_NE(prompts.save_questions[0].filter.find("*.pdf"), std::string::npos);
+
+    EXPECT_EQ(testing::read_text(path("spectrum.png")).substr(1, 3), "PNG");
+    EXPECT_EQ(testing::read_text(path("spectrum.pdf")).substr(0, 5), "%PDF-");
+    ASSERT_EQ(prompts.messages.size(), 1U);
+    EXPECT_EQ(prompts.messages[0].text,
+              "Unable to save the image to " + path("no/such/dir/spectrum.png") + ".");
+
+    // Cancelled: nothing asked beyond the name.
+    frame.plot()->save_image_as();
+    EXPECT_EQ(prompts.messages.size(), 1U);
+}
+
+} // namespace
+} // namespace vantrel
