@@ -115,8 +115,9 @@ void TFr_Data::SetDataSet(IXO_Data* ds)
 {
     data_ = ds;
     picks_.clear();
-    iPlot1->clearGraphs();
-    iPlot1->replot(QCustomPlot::rpQueuedReplot);
+    // The grid empties at once too: rows of the old data set must not stay
+    // on show, nor the saves enabled, until the next refresh.
+    Redraw();
 }
 
 void TFr_Data::Redraw()

@@ -237,6 +237,10 @@ TEST_F(DataFrame, SavesADeviceFileAndShowsWhyItCannot)
     auto eqa = testing::load_data(testing::fixture("eqa_small.dat"));
     frame->SetDataSet(eqa.get());
     EXPECT_TRUE(frame->picks().empty());
+    EXPECT_EQ(frame->SG_List->rowCount(), 1);
+    EXPECT_EQ(cell(0, 0), "");
+    EXPECT_FALSE(frame->B_SaveDev->isEnabled());
+    EXPECT_EQ(frame->iPlot1->graphCount(), 0);
     frame->add_single(0, true);
     prompts.file_answers.push_back(path("eqa.dev"));
     frame->B_SaveDev->click();
