@@ -1,6 +1,7 @@
 #include "app/postprocess_panel.hpp"
 
 #include "app/up_down.hpp"
+#include "app/widget_names.hpp"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,12 +15,6 @@
 namespace vantrel {
 
 namespace {
-
-template <class W> W* named(W* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 QFrame* strip(QWidget* parent, const char* name)
 {

@@ -1,6 +1,7 @@
 #include "app/realtime_panel.hpp"
 
 #include "app/up_down.hpp"
+#include "app/widget_names.hpp"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -17,12 +18,6 @@
 namespace vantrel {
 
 namespace {
-
-template <class W> W* named(W* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 QLabel* info_label(QWidget* parent, const char* name)
 {
