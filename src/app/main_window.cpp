@@ -113,6 +113,7 @@ TF_Main::TF_Main(window_prompts& prompts_, main_window_services services_, QWidg
     setObjectName(QStringLiteral("F_Main"));
     setWindowTitle(program_title());
     resize(970, 656);
+    SaveDialog1.overwrite_prompt = true;
 
     build_actions();
     build_layout();

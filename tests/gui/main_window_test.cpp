@@ -672,6 +672,8 @@ TEST_F(main_window_test, save_proposes_the_corrected_name_and_writes_what_the_co
     ASSERT_TRUE(prompts.messages.empty()) << prompts.message_texts().join("|").toStdString();
     const auto& dialog = prompts.file_dialogs.back();
     EXPECT_TRUE(dialog.saving);
+    EXPECT_TRUE(dialog.overwrite_prompt);
+    EXPECT_EQ(dialog.filter, "All Files (*.*)|*.*");
     EXPECT_EQ(dialog.file_name.toStdString(), example("ixo_cast") + "_corrected_20100102090101.dat");
 
     // The box now holds the a wavelength the reference went to; the command
