@@ -318,6 +318,10 @@ void read_eqa(IXO_Data& ds, line_reader& in, bool as_water)
 std::size_t read_title_labels(IXO_Data& ds, const std::vector<std::string_view>& fields, std::size_t first,
                               std::size_t n, bool as_water)
 {
+    // The count line alone must not size the data set: a damaged count would
+    // make every record of a small file millions of values long.
+    if (first > fields.size() || (fields.size() - first) / 2 < n)
+        throw error("The title line does not name every wavelength of the file.");
     for (std::size_t k = 0; k < 2 * n; ++k) {
         const std::size_t i = first + k;
         std::string_view label = i < fields.size() ? fields[i] : std::string_view{};

@@ -168,6 +168,13 @@ TEST_F(loader_test, failures_carry_their_messages)
     eqa.erase(eqa.find("a715\t; channel\n"), std::string("a715\t; channel\n").size());
     write_text(path("eqa8.dat"), eqa);
     write_text(path("cutprocessed.dat"), "x\nVantrel\n" + std::string(15, '\n') + "2\n\n");
+    // Found by fuzzing: a damaged count line once sized every record of a
+    // 600-byte file at 9600 values a channel (and a larger count exhausted memory).
+    write_text(path("bigcount.dat"), "Output of ixo/eqa data\nFile created by Vantrel version 2.0\n" +
+                                         std::string(15, '\n') + "9600\t\t ; number of wavelengths\n\n" +
+                                         "\nTime(ms)\tc412.1\ta413\t\n1000\t1.1\t0.5\t\n");
+    write_text(path("bigcount_variant.dat"), "x\nVantrel\n" + std::string(15, '\n') + "2000000\n\n\n" +
+                                                 "Time(ms) x\tc412.5\ta413.5\nunits\n100\t1.5\t0.5\n");
 
     const struct {
         std::string file;
@@ -178,6 +185,8 @@ TEST_F(loader_test, failures_carry_their_messages)
         {fixture("water_small.wcf"),
          "You can not load water files as data.  This will be changed in the next release.\n"},
         {path("cutprocessed.dat"), "can't figure out where I am"},
+        {path("bigcount.dat"), "The title line does not name every wavelength of the file."},
+        {path("bigcount_variant.dat"), "The title line does not name every wavelength of the file."},
         {path("nowl.dat"), "set_scat_ref called before wavelengths are defined."},
         {path("eqa8.dat"), "An EQA file must list nine a and nine c wavelengths."},
     };
