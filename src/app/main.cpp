@@ -8,9 +8,12 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <memory>
@@ -75,6 +78,14 @@ int main(int argc, char** argv)
                                    QStringLiteral("ms"), QStringLiteral("3000"));
     parser.addOptions({demo, demo_device, open, start, screenshot, delay});
     parser.process(app);
+
+    // The demo keeps settings of its own, so that the simulated meter's
+    // pseudo-terminal does not become the port of the next real acquisition.
+    if (parser.isSet(demo) && !qEnvironmentVariableIsSet("VANTREL_SETTINGS")) {
+        const QDir config(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+        config.mkpath(QStringLiteral("."));
+        qputenv("VANTREL_SETTINGS", QFile::encodeName(config.filePath(QStringLiteral("demo.ini"))));
+    }
 
     qt_window_prompts prompts;
     TF_Main window(prompts);
