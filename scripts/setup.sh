@@ -8,6 +8,7 @@ packages=(
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-serialport-dev libqcustomplot-dev libqcustomplot2.1-qt6
   libgl-dev xvfb xauth
+  clang libclang-rt-dev
 )
 
 missing=()
