@@ -539,13 +539,8 @@ void acquisition_control::ApplyPanelSettings()
         ui.apply_post_processing_settings();
         return;
     }
-    DataSet->apply_temp = p.temp;
-    DataSet->apply_saln = p.saln;
+    take_preview_inputs(p);
     DataSet->apply_scat = p.scat;
-    DataSet->const_temp = text::leading_double(p.temp_text);
-    DataSet->const_saln = text::leading_double(p.saln_text);
-    DataSet->temp_source = 1;
-    DataSet->saln_source = 1;
     DataSet->scat_method = scat_method_of(p.scat_type);
     const double chosen = DataSet->set_scat_ref(text::leading_double(p.scat_wl_text));
     ui.set_text(acquisition_text::E_ScatWL, text::general(chosen));
