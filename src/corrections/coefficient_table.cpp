@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <iterator>
+#include <limits>
 
 namespace vantrel {
 
@@ -111,10 +112,13 @@ void IXO_Data::prepare_coefficients()
         const double wl = a_wavelengths[i];
         if (!std::isfinite(wl))
             continue;
-        const int n = static_cast<int>(std::trunc(wl));
+        const double nominal = std::trunc(wl);
         if (a_coefs[i].wl != c_coefs[i].wl && a_coefs[i].wl != std::trunc(a_coefs[i].wl))
             throw error("grumble grumble");
-        const double psi_t = eqa_psi_t(n);
+        // A wavelength past the range of int (a damaged file) is no listed
+        // filter; the band model takes it as it stands.
+        const bool listable = nominal >= std::numeric_limits<int>::min() && nominal <= std::numeric_limits<int>::max();
+        const double psi_t = listable ? eqa_psi_t(static_cast<int>(nominal)) : band_model_psi_t(nominal);
         a_coefs[i].psi_t_a = psi_t;
         c_coefs[i].psi_t_c = psi_t;
     }

@@ -178,6 +178,19 @@ TEST(nine_wavelength_coefficients, an_unlisted_filter_uses_the_band_model_at_its
     EXPECT_NEAR(vantrel::band_model_psi_t(730), 0.00868, 1e-5);
 }
 
+TEST(nine_wavelength_coefficients, a_wavelength_past_any_filter_gets_the_band_model)
+{
+    // Found by fuzzing: a damaged file's "a6666666666666666650" once went
+    // through a conversion to int that overflows (undefined behaviour).
+    IXO_Data ds;
+    set_filters(ds, {6666666666666666650.0, -3e12, 412.0});
+    ds.prepare_coefficients();
+    EXPECT_EQ(ds.a_coefs[0].psi_t_a, vantrel::band_model_psi_t(6666666666666666650.0));
+    EXPECT_EQ(ds.a_coefs[0].psi_t_a, 0.0);
+    EXPECT_EQ(ds.c_coefs[1].psi_t_c, 0.0);
+    EXPECT_EQ(ds.a_coefs[2].psi_t_a, 0.0001);
+}
+
 TEST(nine_wavelength_coefficients, salinity_coefficients_stay_the_table_rows)
 {
     IXO_Data ds;
