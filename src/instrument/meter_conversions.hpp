@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <string>
 
 // The meters' conversions of temperature counts, shared by the readers and
@@ -30,6 +31,11 @@ inline double ixo_external_temperature(std::uint32_t counts)
 // The Eqa's housing temperature, in degrees C.
 inline double eqa_internal_temperature(std::uint32_t counts)
 {
+    // The curve rises without bound towards a count of 0, where the formula
+    // itself gives no number (and a record of NaN values): that count takes
+    // the curve's limit, above every temperature bin.
+    if (counts == 0)
+        return std::numeric_limits<double>::infinity();
     const double x = counts;
     return 0.045113 * x + 10.61831 - 4891.32 / x + 208130.2 / (x * x) + 1171473 / (x * x * x);
 }

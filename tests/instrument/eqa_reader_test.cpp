@@ -341,6 +341,33 @@ TEST_F(eqa_reader_test, CompensatesAtTheInternalTemperature)
     EXPECT_EQ(helper->internal[0], "Internal Temp: 24.2");
 }
 
+TEST_F(eqa_reader_test, TemperatureCountOfZeroConvertsAsTheCountsNextToIt)
+{
+    // The formula divides by the count: a count of 0 once gave NaN for every
+    // value of the record although all its counts were there.
+    eqa_fields zero;
+    zero.int_temp = 0;
+    eqa_fields one;
+    one.int_temp = 1; // about 1.4e6 C: above every bin, as the count of 0 is
+    feed(lay_out(zero));
+    eqa_reader next;
+    next.device = eqa_device();
+    const bytes b = lay_out(one);
+    next.feed(b.data(), b.size());
+
+    ASSERT_EQ(reader.records.size(), 10U);
+    ASSERT_EQ(next.records.size(), 10U);
+    for (std::size_t g = 0; g < 10; ++g) {
+        for (std::size_t i = 0; i < 9; ++i) {
+            EXPECT_TRUE(std::isfinite(reader.records[g].a[i]) && std::isfinite(reader.records[g].c[i])) << g;
+            EXPECT_EQ(reader.records[g].a[i], next.records[g].a[i]) << g << " " << i;
+            EXPECT_EQ(reader.records[g].c[i], next.records[g].c[i]) << g << " " << i;
+        }
+    }
+    ASSERT_EQ(helper->internal.size(), 1U);
+    EXPECT_EQ(helper->internal[0], "Internal Temp: inf");
+}
+
 TEST_F(eqa_reader_test, GivesGroupTimesInMillisecondsFromTheFirstGroup)
 {
     feed(lay_out(eqa_fields{}));
