@@ -221,10 +221,16 @@ void acquisition_control::B_StopClick()
         std::string failure;
         try {
             DataSet->continue_save();
+            DataSet->end_continuous_save();
         } catch (const error& e) {
+            // The stop still completes; the user learns the file is short.
             failure = e.what();
+            try {
+                DataSet->end_continuous_save();
+            } catch (const error&) {
+                // Already reported through the first failure.
+            }
         }
-        DataSet->end_continuous_save();
         ui.set_text(acquisition_text::E_IXOFile, SaveFileName);
         if (!failure.empty())
             ui.ask(failure, "", false);
