@@ -2,6 +2,7 @@
 
 #include "app/capture_replay.hpp"
 #include "common/error.hpp"
+#include "common/file_output.hpp"
 #include "common/local_time.hpp"
 #include "common/text_numbers.hpp"
 #include "instrument/eqa_reader.hpp"

@@ -2,6 +2,7 @@
 
 #include "cli/process_command.hpp"
 #include "common/error.hpp"
+#include "common/file_output.hpp"
 #include "common/text_numbers.hpp"
 #include "instrument/devfile.hpp"
 #include "instrument/meter_simulator.hpp"
@@ -28,9 +29,7 @@ namespace {
 
 void write_capture(meter_simulator& sim, std::size_t count, const std::string& path)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out)
-        throw error("Unable to open file for saving.");
+    std::ofstream out = file_output::open(path, "Unable to open file for saving.");
     std::size_t corrupted = 0;
     const auto put = [&](const std::vector<std::uint8_t>& bytes) {
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -43,9 +42,7 @@ void write_capture(meter_simulator& sim, std::size_t count, const std::string& p
     // Without what follows the last record, a reader would leave it unconverted.
     if (count > 0)
         put(sim.closing_bytes());
-    out.close();
-    if (!out)
-        throw error("Unable to write to " + path + ".");
+    file_output::finish(out, path);
     std::cout << "Wrote " << count << (sim.model() == devfile::meter_model::ixo ? " ixo" : " eqa") << " records ("
               << corrupted << " corrupted) to " << path << '\n';
 }

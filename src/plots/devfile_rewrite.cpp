@@ -1,6 +1,7 @@
 #include "plots/devfile_rewrite.hpp"
 
 #include "common/error.hpp"
+#include "common/file_output.hpp"
 #include "common/text_numbers.hpp"
 #include "plots/selected_picks.hpp"
 
@@ -180,15 +181,11 @@ void save_devfile(const IXO_Data& ds, const std::vector<std::int32_t>& indices, 
     const bool meter = ds.model == model_ixo || ds.model == model_eqa;
     const std::string text = meter ? rewritten_devfile(ds, mean_corrected(ds, indices)) : std::string();
 
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file)
-        throw error("Unable to open file for saving.  Is this file opened in another program?");
+    std::ofstream file = file_output::open(path);
     if (!meter)
         throw error(unknown_model);
     file.write(text.data(), static_cast<std::streamsize>(text.size()));
-    file.close();
-    if (!file)
-        throw error("Unable to write to " + path + ".");
+    file_output::finish(file, path);
 }
 
 } // namespace vantrel
