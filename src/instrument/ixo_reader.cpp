@@ -278,7 +278,7 @@ void ixo_reader::decode_record(std::size_t start, std::size_t end)
         throw error("Record is shorter than its header.");
     const std::uint8_t* r = buffer.data() + start;
 
-    packet p;
+    packet& p = scratch_;
     for (std::size_t k = 0; k < p.sync_bytes.size(); ++k)
         p.sync_bytes[k] = r[k];
     p.record_length = be16(r + 4);
@@ -376,6 +376,16 @@ void ixo_reader::convert(packet& p, std::size_t start)
 
     show_status(p, t);
     packets.push_back(std::move(p));
+    // Only the newest packet keeps its raw counts: nothing reads an older
+    // one's, and a day of them would take over a gigabyte. Its spectra are in
+    // the records. The older lists are reused for the next record.
+    if (packets.size() > 1) {
+        packet& older = packets[packets.size() - 2];
+        scratch_.c_reference.swap(older.c_reference);
+        scratch_.a_reference.swap(older.a_reference);
+        scratch_.c_signal.swap(older.c_signal);
+        scratch_.a_signal.swap(older.a_signal);
+    }
     records.push_back(current);
 }
 

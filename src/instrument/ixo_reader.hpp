@@ -39,6 +39,9 @@ private:
     std::optional<std::size_t> deferred_sync_;
     std::size_t deferred_end_ = 0;
     std::string status_text_; // reused for every status text shown
+    // The record being decoded. Its count lists are the ones the packet before
+    // the newest gave up, so decoding a record allocates none for them.
+    packet scratch_;
 };
 
 } // namespace vantrel

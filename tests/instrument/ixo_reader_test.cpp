@@ -424,6 +424,41 @@ TEST_F(ixo_reader_test, checksum_is_the_low_16_bits_of_the_byte_sum)
     }
 }
 
+// Nothing reads the raw counts of older packets, and a day of them would take
+// over a gigabyte: only the newest packet keeps them, also when a corrupted
+// record follows it. Every packet keeps its other fields.
+TEST_F(ixo_reader_test, only_the_newest_packet_keeps_its_counts)
+{
+    const auto sent = plain_records(5, 3);
+    bytes stream = stream_of(sent);
+    const std::size_t record_size = encode(sent[0]).size();
+    stream[4 * record_size + 40] ^= 0x01; // a count byte of the last record
+    feed(stream);
+
+    ASSERT_EQ(reader.packets.size(), 4u);
+    ASSERT_EQ(reader.records.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        const packet& p = reader.packets[i];
+        EXPECT_EQ(p.time_stamp, sent[i].time_stamp) << i;
+        EXPECT_EQ(p.num_wavelengths, 3u) << i;
+        EXPECT_EQ(reader.records[i].a.size(), 3u) << i;
+        if (i < 3) {
+            EXPECT_TRUE(p.c_reference.empty() && p.a_reference.empty() && p.c_signal.empty() &&
+                        p.a_signal.empty())
+                << i;
+        }
+    }
+    const packet& newest = reader.packets.back();
+    const auto& want = sent[3].counts;
+    ASSERT_EQ(newest.c_reference.size(), 3u);
+    for (std::size_t j = 0; j < 3; ++j) {
+        EXPECT_EQ(newest.c_reference[j], want[j][0]) << j;
+        EXPECT_EQ(newest.a_reference[j], want[j][1]) << j;
+        EXPECT_EQ(newest.c_signal[j], want[j][2]) << j;
+        EXPECT_EQ(newest.a_signal[j], want[j][3]) << j;
+    }
+}
+
 TEST_F(ixo_reader_test, corrupted_record_is_dropped_without_being_counted)
 {
     bytes stream = stream_of(plain_records(3, 3));
