@@ -2,6 +2,7 @@
 
 #include "common/error.hpp"
 
+#include <filesystem>
 #include <fstream>
 #include <limits>
 
@@ -55,6 +56,12 @@ void feed_capture(parent_reader& reader, const std::string& capture_path)
     std::ifstream file(capture_path, std::ios::binary);
     if (!file)
         return;
+    // The whole capture ends up in the reader's buffer: sized once, it is
+    // never copied on the way.
+    std::error_code size_error;
+    const auto size = std::filesystem::file_size(capture_path, size_error);
+    if (!size_error && size <= reader.buffer.max_size() - reader.buffer.size())
+        reader.buffer.reserve(reader.buffer.size() + static_cast<std::size_t>(size));
     std::vector<std::uint8_t> block(replay_block_size);
     for (;;) {
         file.read(reinterpret_cast<char*>(block.data()), static_cast<std::streamsize>(block.size()));
