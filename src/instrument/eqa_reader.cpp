@@ -431,6 +431,12 @@ void eqa_reader::convert()
                                 d.temp_adjustment(true, i, at));
         }
 
+        // Only the newest packet keeps the record's raw counts: nothing reads an
+        // older one's, and each group would otherwise hold its own copy of them.
+        if (!packets.empty()) {
+            std::vector<std::int32_t>().swap(packets.back().signals);
+            std::vector<std::int32_t>().swap(packets.back().references);
+        }
         packets.push_back(packet_);
         records.push_back(current);
     }

@@ -500,7 +500,10 @@ TEST_F(eqa_reader_test, DropsARecordWithABadChecksum)
     // Only the good record's groups: its first group opens the time line.
     EXPECT_EQ(reader.first_time_stamp, 11000U);
     expect_converted(reader.records[0], good, 0);
-    EXPECT_EQ(reader.packets[0].signals.size(), 180U);
+    // Only the newest packet keeps the record's raw counts.
+    EXPECT_TRUE(reader.packets[0].signals.empty() && reader.packets[0].references.empty());
+    EXPECT_EQ(reader.packets.back().signals.size(), 180U);
+    EXPECT_EQ(reader.packets.back().references.size(), 18U);
 }
 
 TEST_F(eqa_reader_test, FindsTheSyncPatternAfterAnyJunk)
