@@ -28,12 +28,20 @@
 
 namespace {
 
+const vantrel::devfile& example_device()
+{
+    static const vantrel::devfile device = [] {
+        vantrel::devfile d;
+        d.load(std::string(VANTREL_EXAMPLES) + "/ixo_86.dev");
+        return d;
+    }();
+    return device;
+}
+
 const std::vector<std::uint8_t>& ixo_stream()
 {
     static const std::vector<std::uint8_t> bytes = [] {
-        vantrel::devfile device;
-        device.load(std::string(VANTREL_EXAMPLES) + "/ixo_86.dev");
-        vantrel::meter_simulator sim(device);
+        vantrel::meter_simulator sim(example_device());
         std::vector<std::uint8_t> out;
         for (int i = 0; i < 100000; ++i) {
             const auto r = sim.next_record();
@@ -56,16 +64,6 @@ std::size_t decode_stream(const std::vector<std::uint8_t>& bytes, const vantrel:
         reader.feed(bytes.data() + at, std::min<std::size_t>(2048, bytes.size() - at));
     benchmark::DoNotOptimize(reader.records.back());
     return reader.records.size();
-}
-
-const vantrel::devfile& example_device()
-{
-    static const vantrel::devfile device = [] {
-        vantrel::devfile d;
-        d.load(std::string(VANTREL_EXAMPLES) + "/ixo_86.dev");
-        return d;
-    }();
-    return device;
 }
 
 void decode_runs(benchmark::State& state)
@@ -92,7 +90,6 @@ void BM_IxoDecodeReusedMemory(benchmark::State& state)
 {
 #ifdef __GLIBC__
     mallopt(M_TRIM_THRESHOLD, INT_MAX);
-    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024); // the largest glibc accepts
     state.counters["memory_kept"] = 1;
 #endif
     decode_stream(ixo_stream(), example_device());
@@ -103,10 +100,10 @@ void BM_IxoDecodeReusedMemory(benchmark::State& state)
 #endif
 }
 
-// How fast this machine hands out fresh memory: 290 MB, what a decode of
-// the stream keeps, allocated and written in full. A decode
-// into new memory cannot run faster than a quarter of this rate, since it
-// keeps about four bytes for every byte of stream.
+// How fast this machine hands out fresh memory: 290 MB, what a decode of the
+// stream keeps, allocated and written in full. A decode into new memory
+// cannot run faster than a quarter of this rate, since it keeps about four
+// bytes for every byte of stream.
 void BM_FreshMemory(benchmark::State& state)
 {
     constexpr std::size_t size = 290u << 20;
